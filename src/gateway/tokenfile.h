@@ -30,4 +30,9 @@ std::optional<TokenRead> readTokenFile(const std::filesystem::path& path);
 // only. Raises a file failure and keeps the old file when it cannot.
 void writeTokenFile(const std::filesystem::path& path, std::string_view token);
 
+// The token as it goes into the Authorization header: leading and trailing blanks, tabs, CR
+// and LF left out. nullopt when white space or a control character stands inside it, so a
+// token can never break a header line.
+std::optional<std::string> headerToken(std::string_view token);
+
 } // namespace quorvane::gateway
