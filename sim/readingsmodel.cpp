@@ -1,0 +1,239 @@
+#include "sim/readingsmodel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace quorvane::sim {
+namespace {
+
+constexpr double kHour = 3600.0;
+constexpr double kSunrise = 5.5 * kHour;
+constexpr double kSunset = 18.5 * kHour;
+constexpr double kPeakWatts = 5200.0;
+constexpr std::array<double, 3> kProductionShare = {0.345, 0.333, 0.322};
+constexpr std::array<double, 3> kBaseLoad = {140.0, 90.0, 70.0};
+constexpr std::array<double, 3> kBaseVoltage = {231.8, 229.6, 230.9};
+constexpr qint64 kStepMs = 60'000;
+constexpr qint64 kMaxSteps = 1440;
+// Below this a power counts as zero: no flow, no power factor.
+constexpr double kNoFlow = 0.0005;
+
+// A repeatable value in [-1, 1] for a pair of numbers (splitmix64).
+double noise(std::uint64_t a, std::uint64_t b)
+{
+    std::uint64_t z = a * 0x9E3779B97F4A7C15ULL + b + 0x632BE59BD9B4E019ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    return static_cast<double>(z >> 11) / static_cast<double>(1ULL << 52) - 1.0;
+}
+
+// 1 between `from` and `to` (seconds of the day), with two-minute ramps, 0 elsewhere.
+double appliance(double second, double from, double to)
+{
+    constexpr double ramp = 120.0;
+    if (second <= from || second >= to) {
+        return 0.0;
+    }
+    return std::min({1.0, (second - from) / ramp, (to - second) / ramp});
+}
+
+struct Instant {
+    double activePower = 0.0;
+    double pwrFactor = 0.0;
+    double voltage = 0.0;
+    double freq = 50.0;
+
+    double apparentPower() const
+    {
+        return pwrFactor == 0.0 ? 0.0 : std::abs(activePower) / std::abs(pwrFactor);
+    }
+    double reactivePower() const
+    {
+        const double s = apparentPower();
+        const double q = std::sqrt(std::max(0.0, s * s - activePower * activePower));
+        return activePower < 0.0 ? -q : q;
+    }
+    double current() const { return voltage <= 0.0 ? 0.0 : apparentPower() / voltage; }
+};
+
+// Indexed [meter][phase]: meter 0 production, 1 net.
+using Instants = std::array<std::array<Instant, 3>, 2>;
+
+Instants instantsAt(const QDateTime& time)
+{
+    const PhasePowers powers = ReadingsModel::powersAt(time);
+    const auto bucket = static_cast<std::uint64_t>(time.toSecsSinceEpoch() / 5);
+    const double freq = 50.0 + 0.02 * noise(bucket, 20);
+    Instants result;
+    for (std::size_t phase = 0; phase < 3; ++phase) {
+        const double produced = powers.production[phase];
+        const double net = powers.load[phase] - produced;
+        // Exporting raises the voltage at the connection point, importing lowers it.
+        const double voltage = kBaseVoltage[phase] - 0.0015 * net + 0.4 * noise(bucket, 10 + phase);
+
+        Instant& production = result[0][phase];
+        production.activePower = produced;
+        production.pwrFactor = produced > kNoFlow ? 0.98 + 0.015 * noise(bucket, 40 + phase) : 0.0;
+        production.voltage = voltage + 0.03;
+        production.freq = freq;
+
+        Instant& grid = result[1][phase];
+        grid.activePower = net;
+        const double factor = 0.95 + 0.02 * noise(bucket, 30 + phase);
+        grid.pwrFactor = std::abs(net) < kNoFlow ? 0.0 : (net < 0.0 ? -factor : factor);
+        grid.voltage = voltage;
+        grid.freq = freq;
+    }
+    return result;
+}
+
+ChannelReading channelReading(std::int64_t eid, std::int64_t timestamp, const Instant& instant)
+{
+    ChannelReading r;
+    r.eid = eid;
+    r.timestamp = timestamp;
+    r.instantaneousDemand = instant.activePower;
+    r.activePower = instant.activePower;
+    r.apparentPower = instant.apparentPower();
+    r.reactivePower = instant.reactivePower();
+    r.pwrFactor = instant.pwrFactor;
+    r.voltage = instant.voltage;
+    r.current = instant.current();
+    r.freq = instant.freq;
+    return r;
+}
+
+// Meter totals: powers, voltages and currents add up, the power factor follows from the sums.
+ChannelReading totalsOf(std::int64_t eid, std::int64_t timestamp,
+                        const std::vector<ChannelReading>& channels)
+{
+    ChannelReading t;
+    t.eid = eid;
+    t.timestamp = timestamp;
+    for (const ChannelReading& c : channels) {
+        t.actEnergyDlvd += c.actEnergyDlvd;
+        t.actEnergyRcvd += c.actEnergyRcvd;
+        t.apparentEnergy += c.apparentEnergy;
+        t.reactEnergyLagg += c.reactEnergyLagg;
+        t.reactEnergyLead += c.reactEnergyLead;
+        t.activePower += c.activePower;
+        t.apparentPower += c.apparentPower;
+        t.reactivePower += c.reactivePower;
+        t.voltage += c.voltage;
+        t.current += c.current;
+        t.freq = c.freq;
+    }
+    t.instantaneousDemand = t.activePower;
+    t.pwrFactor = t.apparentPower > 0.0 ? t.activePower / t.apparentPower : 0.0;
+    return t;
+}
+
+} // namespace
+
+ReadingsModel::ReadingsModel()
+{
+    // Counters of a system that has run for a few years.
+    constexpr std::array<double, 3> produced = {1061264.628, 1052871.305, 1069657.952};
+    constexpr std::array<double, 3> imported = {1246068.427, 1198322.150, 1293814.705};
+    constexpr std::array<double, 3> exported = {592256.256, 601334.871, 583177.642};
+    for (std::size_t phase = 0; phase < 3; ++phase) {
+        m_energy[0][phase] = {produced[phase], 2950.568, produced[phase] * 1.02,
+                              197198.003, 0.007};
+        m_energy[1][phase] = {imported[phase], exported[phase],
+                              (imported[phase] + exported[phase]) * 1.05, 83.962, 1058009.048};
+    }
+}
+
+PhasePowers ReadingsModel::powersAt(const QDateTime& time)
+{
+    const double second = time.time().msecsSinceStartOfDay() / 1000.0;
+    const auto day = static_cast<std::uint64_t>(time.date().toJulianDay());
+    const auto bucket = static_cast<std::uint64_t>(time.toSecsSinceEpoch() / 10);
+    PhasePowers powers;
+
+    if (second > kSunrise && second < kSunset) {
+        const double x = (second - kSunrise) / (kSunset - kSunrise);
+        const double phaseShift = static_cast<double>(day % 7);
+        // Passing clouds take off up to 12 %.
+        const double clouds =
+            1.0 - 0.12 * (0.5 + 0.5 * std::sin(2.0 * std::numbers::pi * second / 2400.0 +
+                                                phaseShift)) *
+                      (0.5 + 0.5 * std::sin(2.0 * std::numbers::pi * second / 900.0 +
+                                            1.7 * phaseShift));
+        const double total = kPeakWatts * std::pow(std::sin(std::numbers::pi * x), 1.4) * clouds;
+        for (std::size_t phase = 0; phase < 3; ++phase) {
+            powers.production[phase] = total * kProductionShare[phase];
+        }
+    }
+
+    const double fridge = std::fmod(second, 3000.0) < 1200.0 ? 110.0 : 0.0;
+    powers.load[0] = kBaseLoad[0] + fridge + 250.0 * appliance(second, 19.0 * kHour, 23.5 * kHour);
+    powers.load[1] = kBaseLoad[1] + 1800.0 * appliance(second, 6.75 * kHour, 7.5 * kHour) +
+                     2200.0 * appliance(second, 17.5 * kHour, 19.0 * kHour);
+    powers.load[2] = kBaseLoad[2] + 1900.0 * appliance(second, 10.0 * kHour, 11.5 * kHour) +
+                     1200.0 * appliance(second, 12.15 * kHour, 12.65 * kHour);
+    for (std::size_t phase = 0; phase < 3; ++phase) {
+        powers.load[phase] += 15.0 * noise(bucket, phase);
+    }
+    return powers;
+}
+
+void ReadingsModel::advanceEnergy(qint64 untilMs)
+{
+    if (!m_started || untilMs <= m_lastMs) {
+        m_started = true;
+        m_lastMs = untilMs;
+        return;
+    }
+    qint64 from = std::max(m_lastMs, untilMs - kMaxSteps * kStepMs);
+    while (from < untilMs) {
+        const qint64 to = std::min(from + kStepMs, untilMs);
+        const double hours = static_cast<double>(to - from) / 3'600'000.0;
+        const Instants instants = instantsAt(QDateTime::fromMSecsSinceEpoch((from + to) / 2));
+        for (std::size_t meter = 0; meter < 2; ++meter) {
+            for (std::size_t phase = 0; phase < 3; ++phase) {
+                const Instant& i = instants[meter][phase];
+                Energy& e = m_energy[meter][phase];
+                const double q = i.reactivePower();
+                e.delivered += std::max(i.activePower, 0.0) * hours;
+                e.received += std::max(-i.activePower, 0.0) * hours;
+                e.apparent += i.apparentPower() * hours;
+                e.lagging += std::max(q, 0.0) * hours;
+                e.leading += std::max(-q, 0.0) * hours;
+            }
+        }
+        from = to;
+    }
+    m_lastMs = untilMs;
+}
+
+std::vector<MeterReading> ReadingsModel::readingsAt(const QDateTime& time)
+{
+    advanceEnergy(time.toMSecsSinceEpoch());
+    const std::int64_t timestamp = time.toSecsSinceEpoch();
+    const Instants instants = instantsAt(time);
+    constexpr std::array<std::int64_t, 2> meterEids = {kProductionEid, kNetEid};
+
+    std::vector<MeterReading> meters(2);
+    for (std::size_t meter = 0; meter < 2; ++meter) {
+        // Channel identifiers: 0x6A000111.. for the production meter, 0x6A000211.. for the net.
+        const std::int64_t channelBase = 0x6A000011 + (meterEids[meter] & 0xF00);
+        for (std::size_t phase = 0; phase < 3; ++phase) {
+            ChannelReading c = channelReading(channelBase + static_cast<std::int64_t>(phase),
+                                              timestamp, instants[meter][phase]);
+            const Energy& e = m_energy[meter][phase];
+            c.actEnergyDlvd = e.delivered;
+            c.actEnergyRcvd = e.received;
+            c.apparentEnergy = e.apparent;
+            c.reactEnergyLagg = e.lagging;
+            c.reactEnergyLead = e.leading;
+            meters[meter].channels.push_back(c);
+        }
+        meters[meter].totals = totalsOf(meterEids[meter], timestamp, meters[meter].channels);
+    }
+    return meters;
+}
+
+} // namespace quorvane::sim
