@@ -11,10 +11,16 @@ enum class FileAccess { Default, OwnerOnly };
 
 // Replaces the file at `path` with exactly `bytes` by writing a temporary file in the same
 // folder, flushing it and renaming it over the target, so a reader sees either the old or the
-// new content, never a part. Raises a file failure (kPathNotFound, kPermissionDenied, ...) and
-// leaves the old file as it was when anything goes wrong.
+// new content, never a part. A file the user may not write is not replaced; a symbolic link
+// has the file it names replaced. Raises a file failure (kBadFileName for an empty name,
+// kPathNotFound, kPermissionDenied, kDiskFull, ...) and leaves the old file as it was, with no
+// temporary file left behind, when anything goes wrong.
 void replaceFile(const std::filesystem::path& path, std::string_view bytes,
                  FileAccess access = FileAccess::Default);
+
+// Appends `bytes` to the file at `path`, creating it when missing; the file is opened and
+// closed within the call. Raises a file failure when it cannot.
+void appendFile(const std::filesystem::path& path, std::string_view bytes);
 
 // A UTF-8 text in the system's 8-bit code page (Windows: the ANSI code page; elsewhere as is).
 std::string toSystemCodePage(std::string_view utf8);
@@ -23,6 +29,7 @@ std::string toSystemCodePage(std::string_view utf8);
 std::string fromSystemCodePage(std::string_view bytes);
 
 // The path of a UTF-8 file name as typed (relative names resolve against the current folder).
+// Raises kBadFileName for a text that cannot be a path (a NUL in it; not UTF-8 on Windows).
 std::filesystem::path pathFromText(std::string_view utf8);
 
 } // namespace quorvane::support

@@ -40,13 +40,17 @@ std::optional<TimeZoneBias> GetTimeZoneBias(const ZoneInformation& zone,
 // given, receives the fractional seconds of a millisecond input (ten-thousandths), else 0.
 // The first failure is logged to `log` with the failing step's label and "Epoch2Date" and the
 // call goes on; a date outside 1 January 100 to 31 December 9999 gives 0 (30 December 1899).
-// A second failure, or a failure to write the log, passes to the caller.
+// A second failure, or a failure to write the log, passes to the caller. Times before
+// 30 December 1899 give the date-time value of that date and time.
 DateTime Epoch2Date(Epoch e, std::int32_t timeZoneBias, ErrorLog& log, Epoch* msFrac = nullptr);
 
-// The calendar date and time of a date-time value, to the nearest second.
+// The calendar date and time of a date-time value, to the nearest second; a negative value's
+// fraction is the time after its day's start (-1.25 is 29 December 1899 06:00). NaN and values
+// beyond a billion days give 30 December 1899 00:00.
 CalendarTime toCalendar(DateTime value);
 
-// The date-time value of a calendar date and time.
+// The date-time value of a calendar date and time (month 1 to 12, day 1 to 31; hours, minutes
+// and seconds beyond their range carry into the next unit).
 DateTime fromCalendar(const CalendarTime& time);
 
 } // namespace quorvane::support

@@ -9,20 +9,12 @@
 #include <vector>
 
 #include "support/failure.h"
+#include "support/supporttest.h"
 
 namespace quorvane::support {
 namespace {
 
-// The failure number raised by `call`, or 0 when it returns normally.
-template <class Call>
-int failureNumberOf(Call&& call) {
-    try {
-        call();
-    } catch (const RunTimeError& error) {
-        return error.failure().number;
-    }
-    return 0;
-}
+using testing::failureNumberOf;
 
 struct FormatRow {
     const char* name;

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/failure.h"
+#include "support/localetexts.h"
+
+namespace quorvane::support {
+
+// Shows a calendar time as "2025-02-22 19:22:58" in test failures.
+inline void PrintTo(const CalendarTime& time, std::ostream* out) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second);
+    *out << text;
+}
+
+} // namespace quorvane::support
+
+namespace quorvane::testing {
+
+// The failure number raised by `call`, or 0 when it returns normally.
+template <class Call>
+int failureNumberOf(Call&& call) {
+    try {
+        call();
+    } catch (const support::RunTimeError& error) {
+        return error.failure().number;
+    }
+    return 0;
+}
+
+// Makes `folder` the current folder until the end of the scope.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::filesystem::path& folder)
+        : m_previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~CurrentFolder() { std::filesystem::current_path(m_previous); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::filesystem::path m_previous;
+};
+
+// The names in a folder, sorted.
+inline std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace quorvane::testing
