@@ -1,0 +1,103 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gateway/httpget.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace quorvane::gateway {
+
+class CertificatePins;
+class ReplyMessageBox;
+
+// Failure numbers of ApiGet. They are the Windows HTTP client's codes for the same situations
+// (the HRESULT form of its 12xxx errors), so an error text reads as it does there; a failed
+// HTTP status is reported with the status itself ("Error 401: Unauthorized").
+namespace requesterrors {
+constexpr int fromWin32(int code) { return -2147024896 + code; }
+
+// 12002: no complete reply within the client's time-out.
+inline constexpr int kTimedOut = fromWin32(12002);
+// 12005: the URL has no host or cannot be parsed.
+inline constexpr int kInvalidUrl = fromWin32(12005);
+// 12007: the gateway's name does not resolve.
+inline constexpr int kNameNotResolved = fromWin32(12007);
+// 12017: the request was ended by abort().
+inline constexpr int kCancelled = fromWin32(12017);
+// 12029: no connection (refused, unreachable).
+inline constexpr int kCannotConnect = fromWin32(12029);
+// 12030: the gateway closed the connection before the reply was complete.
+inline constexpr int kConnectionAborted = fromWin32(12030);
+// 12152: the reply is not valid HTTP.
+inline constexpr int kInvalidResponse = fromWin32(12152);
+// 12156: a redirect to another address, or too many redirects.
+inline constexpr int kRedirectFailed = fromWin32(12156);
+// 12169: the gateway's certificate differs from the one pinned for it.
+inline constexpr int kCertificateChanged = fromWin32(12169);
+// 12175: the TLS handshake failed.
+inline constexpr int kSecureFailure = fromWin32(12175);
+// 12184: the reply body is larger than the client accepts.
+inline constexpr int kReplyTooLarge = fromWin32(12184);
+// E_INVALIDARG: the token cannot go into a header; nothing was sent.
+inline constexpr int kInvalidToken = -2147024809;
+// E_FAIL: any other network failure.
+inline constexpr int kOtherFailure = -2147467259;
+} // namespace requesterrors
+
+// ApiGet over HTTPS with Qt Network. One client serves the whole program, so the connection to
+// the gateway stays open and is reused from poll to poll. The call is synchronous for its
+// caller but runs a local event loop, so the window keeps repainting and taking input.
+// Certificates that do not verify are trusted on first use through CertificatePins.
+class GatewayClient : public HttpGet {
+public:
+    static constexpr std::chrono::milliseconds kDefaultTimeout{10000};
+    // The largest reply body accepted, in bytes.
+    static constexpr std::int64_t kMaxReplyBytes = 4 * 1024 * 1024;
+    // How many characters of a reply containing "error" the message box gets at most.
+    static constexpr std::size_t kMessageBoxCharacters = 2000;
+
+    // `pins` and `messageBox` must outlive the client.
+    GatewayClient(CertificatePins& pins, ReplyMessageBox& messageBox);
+    // Ends pending requests; a pending ApiGet then returns with kCancelled.
+    ~GatewayClient() override;
+    GatewayClient(const GatewayClient&) = delete;
+    GatewayClient& operator=(const GatewayClient&) = delete;
+
+    // Fails with kTimedOut when no complete reply is in within timeout() of the call; failures
+    // have the texts documented with requesterrors. A reply whose HTTP status is outside
+    // 200-299 fails with "Error <status>: <reason phrase>". A successful body containing
+    // "error" is first shown (at most kMessageBoxCharacters of it) in the message box.
+    void ApiGet(const std::string& url, const std::string& token, std::string& reply,
+                std::string& errorText) override;
+
+    // Ends every pending request at once; their ApiGet calls return with kCancelled.
+    void abort();
+
+    // Whether an ApiGet call is waiting for its reply.
+    bool pending() const;
+
+    // How long a request may take from the call to the last byte of the reply.
+    void setTimeout(std::chrono::milliseconds timeout);
+    std::chrono::milliseconds timeout() const;
+
+private:
+    struct Call;
+
+    // The error text of a finished call; nullopt when it brought a reply to use.
+    std::optional<std::string> failureOf(const Call& call, const QNetworkReply& network) const;
+
+    std::unique_ptr<QNetworkAccessManager> m_manager;
+    CertificatePins& m_pins;
+    ReplyMessageBox& m_messageBox;
+    std::chrono::milliseconds m_timeout = kDefaultTimeout;
+    std::vector<Call*> m_calls;
+};
+
+} // namespace quorvane::gateway
