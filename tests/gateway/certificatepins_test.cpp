@@ -1,0 +1,172 @@
+#include <string>
+
+#include <QFile>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "gateway/clientrig.h"
+#include "sim/selfsignedcertificate.h"
+
+namespace quorvane::gateway {
+namespace {
+
+QSslCertificate freshCertificate() {
+    const auto generated = sim::generateSelfSignedCertificate();
+    return generated ? generated->certificate : QSslCertificate();
+}
+
+using GatewayCertificate = ClientRig;
+
+TEST_F(GatewayCertificate, FirstCertificateIsPinnedInTheSettingsFileAtOnce) {
+    ASSERT_EQ(get().errorText, "");
+
+    const QSettings stored(pinFile(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value("Certificates/" + simulator.address()).toString(),
+              simulatorFingerprint());
+}
+
+TEST_F(GatewayCertificate, PinnedCertificateIsAcceptedOnEveryNewConnection) {
+    simulator.setCloseAfterEachReply(true);
+
+    for (int poll = 0; poll < 3; ++poll) {
+        ASSERT_EQ(get().errorText, "") << "poll " << poll;
+    }
+
+    EXPECT_EQ(simulator.connectionsAccepted(), 3);
+}
+
+TEST_F(GatewayCertificate, ChangedCertificateIsRefusedBeforeAnyRequest) {
+    // Each reply ends its connection, so the next poll needs a new handshake.
+    simulator.setCloseAfterEachReply(true);
+    ASSERT_EQ(get().errorText, "");
+    const QString first = simulatorFingerprint();
+    ASSERT_TRUE(simulator.regenerateCertificate());
+    simulator.resetCounters();
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText,
+              "Error -2147012727: The gateway " + simulator.address().toStdString() +
+                  " presented a certificate with SHA-256 fingerprint " +
+                  simulatorFingerprint().toStdString() + ", but the certificate " +
+                  first.toStdString() +
+                  " is the one trusted for it, so nothing was sent. If the gateway's "
+                  "certificate was really replaced, start Quorvane once with "
+                  "--forget-certificates to trust the new one");
+    EXPECT_EQ(outcome.reply, "");
+    EXPECT_EQ(simulator.requestsReceived(), 0);
+    EXPECT_EQ(pins.pinned(simulator.address()), first);
+}
+
+TEST_F(GatewayCertificate, PinFromAnEarlierRunRefusesAnotherCertificate) {
+    {
+        QSettings earlier(pinFile(), QSettings::IniFormat);
+        earlier.setValue("Certificates/" + simulator.address(),
+                         CertificatePins::fingerprint(freshCertificate()));
+    }
+    CertificatePins reloaded(std::make_unique<QSettings>(pinFile(), QSettings::IniFormat));
+    GatewayClient freshClient(reloaded, messageBox);
+    std::string reply;
+    std::string errorText;
+
+    freshClient.ApiGet(readingsUrl(), gatewayToken(), reply, errorText);
+
+    EXPECT_EQ(errorText.substr(0, 18), "Error -2147012727:");
+    EXPECT_EQ(simulator.requestsReceived(), 0);
+}
+
+TEST_F(GatewayCertificate, ForgettingThePinsTrustsTheNewCertificate) {
+    simulator.setCloseAfterEachReply(true);
+    ASSERT_EQ(get().errorText, "");
+    ASSERT_TRUE(simulator.regenerateCertificate());
+    ASSERT_NE(get().errorText, "");
+
+    EXPECT_EQ(pins.forgetAll(), 1);
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "");
+    EXPECT_EQ(pins.pinned(simulator.address()), simulatorFingerprint());
+}
+
+TEST(CertificatePins, AcceptsOnlyTheCertificateSeenFirst) {
+    testing::TempDir folder;
+    CertificatePins pins(std::make_unique<QSettings>(
+        QString::fromStdString((folder / "pins.conf").string()), QSettings::IniFormat));
+    const QSslCertificate first = freshCertificate();
+    const QSslCertificate second = freshCertificate();
+    ASSERT_FALSE(first.isNull());
+
+    const auto pinnedNow = pins.check("192.168.1.5", first);
+    const auto again = pins.check("192.168.1.5", first);
+    const auto other = pins.check("192.168.1.5", second);
+    const auto otherGateway = pins.check("192.168.1.6", second);
+
+    EXPECT_EQ(pinnedNow.verdict, CertificatePins::Verdict::PinnedNow);
+    EXPECT_EQ(again.verdict, CertificatePins::Verdict::Pinned);
+    EXPECT_EQ(other.verdict, CertificatePins::Verdict::Refused);
+    EXPECT_EQ(other.presented, CertificatePins::fingerprint(second));
+    EXPECT_EQ(other.pinned, CertificatePins::fingerprint(first));
+    EXPECT_EQ(otherGateway.verdict, CertificatePins::Verdict::PinnedNow);
+    EXPECT_EQ(pins.check("192.168.1.7", QSslCertificate()).verdict,
+              CertificatePins::Verdict::Refused);
+}
+
+TEST(CertificatePins, ForgetAllDropsEveryPinButNoOtherSetting) {
+    testing::TempDir folder;
+    const QString file = QString::fromStdString((folder / "Quorvane.conf").string());
+    QSettings(file, QSettings::IniFormat).setValue("Settings/IP", "192.168.1.5");
+    CertificatePins pins(std::make_unique<QSettings>(file, QSettings::IniFormat));
+    pins.check("192.168.1.5", freshCertificate());
+    pins.check("[::1]:8443", freshCertificate());
+
+    EXPECT_EQ(pins.forgetAll(), 2);
+
+    EXPECT_EQ(pins.pinned("192.168.1.5"), "");
+    EXPECT_EQ(pins.forgetAll(), 0);
+    const QSettings stored(file, QSettings::IniFormat);
+    EXPECT_EQ(stored.value("Settings/IP").toString(), "192.168.1.5");
+    EXPECT_FALSE(stored.contains("Certificates/[::1]:8443"));
+}
+
+TEST(CertificatePins, DefaultStoreIsTheUsersQuorvaneSettings) {
+    const QString expectedFile =
+        QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/Quorvane/Quorvane.conf";
+    const QSslCertificate certificate = freshCertificate();
+
+    CertificatePins pins;
+    pins.check("192.168.1.5", certificate);
+
+    ASSERT_TRUE(QFile::exists(expectedFile));
+    EXPECT_EQ(QSettings(expectedFile, QSettings::IniFormat)
+                  .value("Certificates/192.168.1.5")
+                  .toString(),
+              CertificatePins::fingerprint(certificate));
+}
+
+struct KeyRow {
+    const char* name;
+    const char* url;
+    const char* key;
+};
+
+void PrintTo(const KeyRow& row, std::ostream* out) { *out << row.name; }
+
+class CertificatePinKey : public ::testing::TestWithParam<KeyRow> {};
+
+TEST_P(CertificatePinKey, IsTheHostAndPortOfTheUrl) {
+    EXPECT_EQ(CertificatePins::gatewayKey(QUrl(GetParam().url)), GetParam().key);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CertificatePinKey,
+    ::testing::Values(
+        KeyRow{"AddressAlone", "https://192.168.1.5/ivp/meters/readings?cache=1", "192.168.1.5"},
+        KeyRow{"WithPort", "https://127.0.0.1:8443/ivp/meters/readings", "127.0.0.1:8443"},
+        KeyRow{"Ipv6InBrackets", "https://[::1]:8443/ivp", "[::1]:8443"},
+        KeyRow{"NameInLowerCase", "https://Envoy.Local/ivp", "envoy.local"},
+        KeyRow{"UserInfoLeftOut", "https://user@10.0.0.2/ivp", "10.0.0.2"}),
+    [](const ::testing::TestParamInfo<KeyRow>& row) { return std::string(row.param.name); });
+
+} // namespace
+} // namespace quorvane::gateway

@@ -1,0 +1,286 @@
+#include <chrono>
+#include <string>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "gateway/clientrig.h"
+
+namespace quorvane::gateway {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::testData;
+
+std::string header(const sim::GatewaySimulator& simulator, const char* name) {
+    const auto request = simulator.lastRequest();
+    if (!request) {
+        return "<no request>";
+    }
+    const auto value = request->header(name);
+    return value ? value->toStdString() : "<none>";
+}
+
+using GatewayClientRequest = ClientRig;
+
+TEST_F(GatewayClientRequest, SendsBearerTokenAndAcceptAndReturnsTheBody) {
+    const std::string body = testData("readings-fw7.6.175-production-and-net.json");
+    simulator.setFixedReply(200, QByteArray::fromStdString(body));
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "");
+    EXPECT_EQ(outcome.reply, body);
+    EXPECT_EQ(header(simulator, "Authorization"), "Bearer " + gatewayToken());
+    EXPECT_EQ(header(simulator, "Accept"), "application/json");
+    EXPECT_EQ(simulator.lastRequest()->target.toStdString(),
+              "/ivp/meters/readings?cache=14:05:09");
+    EXPECT_TRUE(messageBox.shown.empty());
+}
+
+TEST_F(GatewayClientRequest, EmptyTokenSendsNoAuthorizationHeader) {
+    simulator.setToken({});
+
+    const Outcome outcome = get("");
+
+    EXPECT_EQ(outcome.errorText, "");
+    EXPECT_EQ(header(simulator, "Authorization"), "<none>");
+    EXPECT_EQ(header(simulator, "Accept"), "application/json");
+}
+
+TEST_F(GatewayClientRequest, TokenWithTrailingLineEndIsSentClean) {
+    const Outcome outcome = get(gatewayToken() + "\r\n");
+
+    EXPECT_EQ(outcome.errorText, "");
+    EXPECT_EQ(header(simulator, "Authorization"), "Bearer " + gatewayToken());
+}
+
+TEST_F(GatewayClientRequest, TokenWithInnerLineBreakSendsNothing) {
+    const Outcome outcome = get("abc\r\nX-Injected: yes");
+
+    EXPECT_EQ(outcome.errorText, "Error -2147024809: The token contains white space or a "
+                                 "control character; nothing was sent");
+    EXPECT_EQ(outcome.reply, "");
+    EXPECT_EQ(simulator.requestsReceived(), 0);
+    EXPECT_EQ(simulator.connectionsAccepted(), 0);
+}
+
+TEST_F(GatewayClientRequest, UrlWithoutHostSendsNothing) {
+    std::string reply = "stale";
+    std::string errorText;
+
+    client->ApiGet("https:///ivp/meters/readings?cache=14:05:09", gatewayToken(), reply,
+                   errorText);
+
+    EXPECT_EQ(errorText,
+              "Error -2147012891: The URL is not valid: https:///ivp/meters/readings?cache=14:05:09");
+    EXPECT_EQ(reply, "");
+}
+
+TEST_F(GatewayClientRequest, FiftyPollsShareOneTlsConnection) {
+    for (int poll = 0; poll < 50; ++poll) {
+        const Outcome outcome = get();
+        ASSERT_EQ(outcome.errorText, "") << "poll " << poll;
+        ASSERT_NE(outcome.reply, "") << "poll " << poll;
+    }
+
+    EXPECT_EQ(simulator.requestsServed(), 50);
+    EXPECT_EQ(simulator.connectionsAccepted(), 1);
+}
+
+TEST_F(GatewayClientRequest, WindowEventsAreHandledWhileWaiting) {
+    simulator.setReplyDelay(200);
+    bool handledWhilePending = false;
+    QTimer::singleShot(0, [&] { handledWhilePending = client->pending(); });
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "");
+    EXPECT_TRUE(handledWhilePending);
+    EXPECT_FALSE(client->pending());
+}
+
+struct StatusRow {
+    const char* name;
+    int status;
+    std::string body;
+    std::string errorText;
+};
+
+void PrintTo(const StatusRow& row, std::ostream* out) { *out << row.name; }
+
+class GatewayClientStatus : public ClientRig, public ::testing::WithParamInterface<StatusRow> {};
+
+TEST_P(GatewayClientStatus, StatusOutside2xxIsAFailureWithoutMessageBox) {
+    simulator.setFixedReply(GetParam().status, QByteArray::fromStdString(GetParam().body));
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, GetParam().errorText);
+    EXPECT_EQ(outcome.reply, "");
+    EXPECT_TRUE(messageBox.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GatewayClientStatus,
+    ::testing::Values(
+        StatusRow{"NotFoundWithErrorBody", 404, testData("readings-fw3.8.10-not-found.json"),
+                  "Error 404: Not Found"},
+        StatusRow{"ServerError", 500, "", "Error 500: Internal Server Error"},
+        StatusRow{"ReasonPhraseTakenFromTheReply", 503, "busy",
+                  "Error 503: Service Temporarily Unavailable"}),
+    [](const ::testing::TestParamInfo<StatusRow>& row) { return std::string(row.param.name); });
+
+TEST_F(GatewayClientRequest, WrongTokenIsUnauthorized) {
+    const Outcome outcome = get("not-the-gateways-token");
+
+    EXPECT_EQ(outcome.errorText, "Error 401: Unauthorized");
+    EXPECT_EQ(outcome.reply, "");
+    EXPECT_EQ(simulator.requestsReceived(), 1);
+}
+
+TEST_F(GatewayClientRequest, SlowGatewayTimesOutAndTheNextPollWorks) {
+    client->setTimeout(300ms);
+    simulator.setReplyDelay(15000);
+
+    const Outcome late = get();
+
+    EXPECT_EQ(late.errorText, "Error -2147012894: The gateway did not answer within 300 "
+                              "milliseconds");
+    EXPECT_EQ(late.reply, "");
+
+    simulator.clearFaults();
+    const Outcome next = get();
+    EXPECT_EQ(next.errorText, "");
+    EXPECT_NE(next.reply, "");
+}
+
+TEST_F(GatewayClientRequest, RefusedPortFails) {
+    const quint16 port = simulator.port();
+    simulator.close();
+    std::string reply;
+    std::string errorText;
+
+    client->ApiGet("https://127.0.0.1:" + std::to_string(port) + "/ivp/meters/readings",
+                   gatewayToken(), reply, errorText);
+
+    EXPECT_EQ(errorText, "Error -2147012867: Connection refused");
+    EXPECT_EQ(reply, "");
+}
+
+TEST_F(GatewayClientRequest, OversizeBodyFails) {
+    simulator.setFault(sim::Fault::OversizeBody);
+    simulator.setOversizeBytes(GatewayClient::kMaxReplyBytes + 1);
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "Error -2147012712: The reply is larger than 4 MiB");
+    EXPECT_EQ(outcome.reply, "");
+}
+
+TEST_F(GatewayClientRequest, BodyOfExactlyTheLimitIsKept) {
+    simulator.setFault(sim::Fault::OversizeBody);
+    simulator.setOversizeBytes(GatewayClient::kMaxReplyBytes);
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "");
+    EXPECT_EQ(outcome.reply.size(), static_cast<std::size_t>(GatewayClient::kMaxReplyBytes));
+}
+
+TEST_F(GatewayClientRequest, ConnectionDroppedMidBodyFails) {
+    simulator.setFault(sim::Fault::CloseMidBody);
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "Error -2147012866: Connection closed");
+    EXPECT_EQ(outcome.reply, "");
+}
+
+TEST_F(GatewayClientRequest, AbortEndsAPendingRequestAtOnce) {
+    simulator.setReplyDelay(15000);
+    bool pendingWhenAborted = false;
+    QTimer::singleShot(50, [&] {
+        pendingWhenAborted = client->pending();
+        client->abort();
+    });
+
+    const Outcome outcome = get();
+
+    EXPECT_TRUE(pendingWhenAborted);
+    EXPECT_EQ(outcome.errorText, "Error -2147012879: The request was cancelled");
+    EXPECT_EQ(outcome.reply, "");
+    EXPECT_FALSE(client->pending());
+}
+
+TEST_F(GatewayClientRequest, QuittingApplicationEndsAPendingRequest) {
+    simulator.setReplyDelay(15000);
+    QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "Error -2147012879: The request was cancelled");
+    EXPECT_EQ(outcome.reply, "");
+    // Event loops refuse to run once the application has been told to quit; a short run of the
+    // application's own loop lifts that for the tests that follow in this process.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
+
+TEST_F(GatewayClientRequest, ClientDestroyedWhileWaitingEndsTheCall) {
+    simulator.setReplyDelay(15000);
+    QTimer::singleShot(50, [&] { client.reset(); });
+    std::string reply;
+    std::string errorText;
+    GatewayClient* const waiting = client.get();
+
+    waiting->ApiGet(readingsUrl(), gatewayToken(), reply, errorText);
+
+    EXPECT_EQ(client, nullptr);
+    EXPECT_EQ(errorText, "Error -2147012879: The request was cancelled");
+}
+
+struct ErrorBodyRow {
+    const char* name;
+    std::string body;
+    std::vector<std::string> shown;
+};
+
+void PrintTo(const ErrorBodyRow& row, std::ostream* out) { *out << row.name; }
+
+class GatewayClientErrorBody : public ClientRig,
+                               public ::testing::WithParamInterface<ErrorBodyRow> {};
+
+TEST_P(GatewayClientErrorBody, ShowsErrorBodiesAndKeepsTheWholeBody) {
+    simulator.setFixedReply(200, QByteArray::fromStdString(GetParam().body));
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "");
+    EXPECT_EQ(outcome.reply, GetParam().body);
+    EXPECT_EQ(messageBox.shown, GetParam().shown);
+}
+
+std::string repeated(const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GatewayClientErrorBody,
+    ::testing::Values(
+        ErrorBodyRow{"LowerCaseErrorShown", R"({"error":"busy"})", {R"({"error":"busy"})"}},
+        ErrorBodyRow{"CapitalisedErrorNotShown", R"({"Error":"busy"})", {}},
+        // 2,000 characters of a 3,000-character reply; "é" is two bytes and stays whole.
+        ErrorBodyRow{"HugeBodyShownCutToTwoThousandCharacters",
+                     "error" + repeated("\xc3\xa9", 2995),
+                     {"error" + repeated("\xc3\xa9", 1995)}}),
+    [](const ::testing::TestParamInfo<ErrorBodyRow>& row) { return std::string(row.param.name); });
+
+} // namespace
+} // namespace quorvane::gateway
