@@ -50,6 +50,24 @@ private:
     std::filesystem::path m_previous;
 };
 
+#ifndef _WIN32
+// Takes write permission away from `folder`; false (permission given back) when the user may
+// write there all the same, as root may.
+inline bool makeReadOnly(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const auto probe = folder / "probe";
+    std::error_code error;
+    if (std::FILE* file = std::fopen(probe.c_str(), "w")) {
+        std::fclose(file);
+        fs::remove(probe, error);
+        fs::permissions(folder, fs::perms::owner_all);
+        return false;
+    }
+    return true;
+}
+#endif
+
 // The names in a folder, sorted.
 inline std::vector<std::string> namesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
