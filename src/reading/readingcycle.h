@@ -1,15 +1,17 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <string>
-
 #include "gateway/httpget.h"
+#include "reading/phasevalues.h"
 #include "support/clock.h"
 #include "support/displayboxes.h"
 #include "support/errorlog.h"
 #include "support/localetexts.h"
 #include "support/notices.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
 
 namespace quorvane::reading {
 
@@ -22,7 +24,7 @@ struct ReadingPorts {
     const support::LocaleTexts& locale;
     support::ZoneSource& zones;
     support::ErrorLog& errorLog;
-    // Whether the token dialog frmCustomInput is visible.
+    // Whether the token dialog frmCustomInput is visible; an empty function means never.
     std::function<bool()> tokenDialogVisible;
 };
 
@@ -30,13 +32,17 @@ struct ReadingPorts {
 class ReadingCycle {
 public:
     explicit ReadingCycle(ReadingPorts ports);
+    ReadingCycle(const ReadingCycle&) = delete;
+    ReadingCycle& operator=(const ReadingCycle&) = delete;
 
     // The second meter measures consumption instead of the grid.
     void setConsumptionVariant(bool on);
     bool consumptionVariant() const;
 
     // Works out the local offset (TimeZoneBias) and shows the hours in the Zone box; 0 when the
-    // platform has no time-zone information.
+    // platform has no time-zone information. Each cycle does the same again before it converts
+    // a time stamp, so the offset follows daylight-saving switches. Raises kOverflow for an
+    // offset beyond the 32-bit range, leaving TimeZoneBias as it was.
     void updateTimeZoneBias();
     std::int32_t timeZoneBias() const;
 
@@ -54,9 +60,22 @@ public:
     double gridPowerFactor(int phase) const;
 
 private:
-    struct State;
+    class Walk;
+
+    bool tokenDialogVisible() const;
+    // Requests the readings into ResponseText; announces a failure for 15 s and then empties it.
+    void RequestReadings();
+    // Shows the first time stamp of a reply in TimeStamp while it still reads "0".
+    void timeStampRule(std::string_view currentItem);
+
     ReadingPorts m_ports;
-    // Filled in by the implementation.
+    bool m_consumptionVariant = false;
+    std::int32_t m_timeZoneBias = 0;
+    bool m_running = false;
+    // Whether this cycle has already looked at the time zone again.
+    bool m_zoneChecked = false;
+    std::string m_responseText;
+    PhaseValues m_phases;
 };
 
 } // namespace quorvane::reading
