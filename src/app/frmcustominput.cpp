@@ -1,0 +1,62 @@
+#include "app/frmcustominput.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/formlayout.h"
+
+namespace quorvane::app {
+
+namespace {
+
+QPushButton* makeButton(const QString& name, const QString& caption, double left,
+                        QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    placeTwips(*button, left, 2400, 855, 495);
+    button->setFont(msSansSerif(9.75, true));
+    // Enter belongs to the multi-line box; neither button is the default.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+frmCustomInput::frmCustomInput() : QDialog(nullptr) {
+    setObjectName("frmCustomInput");
+    setWindowTitle("Token input");
+    setClientTwips(*this, 4560, 3015);
+
+    Label1 = new QLabel("Paste in your token", this);
+    Label1->setObjectName("Label1");
+    placeTwips(*Label1, 360, 240, 3855, 255);
+    Label1->setFont(msSansSerif(9.75, false));
+
+    txtInput = new QPlainTextEdit(this);
+    txtInput->setObjectName("txtInput");
+    placeTwips(*txtInput, 360, 600, 3855, 1575);
+
+    cmdOK = makeButton("cmdOK", "Ok", 360, this);
+    cmdCancel = makeButton("cmdCancel", "Cancel", 3120, this);
+    setTabOrder(txtInput, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmCustomInput::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmCustomInput::cmdCancel_Click);
+}
+
+void frmCustomInput::cmdOK_Click() {
+    InputResult = txtInput->toPlainText();
+    hide();
+}
+
+void frmCustomInput::cmdCancel_Click() {
+    InputResult.clear();
+    hide();
+}
+
+void frmCustomInput::reject() { cmdCancel_Click(); }
+
+} // namespace quorvane::app

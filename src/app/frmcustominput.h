@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace quorvane::app {
+
+// The token dialog: a multi-line box for the pasted token, Ok and Cancel. The buttons only hide
+// it; it stays loaded until the main window unloads it.
+class frmCustomInput final : public QDialog {
+    Q_OBJECT
+
+public:
+    // Made without an owner window, at its design size and texts, hidden.
+    frmCustomInput();
+
+    // The text accepted with Ok; empty after Cancel or when the window was closed.
+    QString InputResult;
+
+    QLabel* Label1 = nullptr;
+    QPlainTextEdit* txtInput = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    // The close box and Escape count as Cancel.
+    void reject() override;
+};
+
+} // namespace quorvane::app

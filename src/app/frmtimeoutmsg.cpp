@@ -1,0 +1,73 @@
+#include "app/frmtimeoutmsg.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/formlayout.h"
+#include "support/failure.h"
+
+namespace quorvane::app {
+
+frmTimeoutMsg::frmTimeoutMsg() : QDialog(nullptr) {
+    setObjectName("frmTimeoutMsg");
+    setWindowTitle("Message (auto closes)");
+    setClientTwips(*this, 4605, 3030);
+
+    txtMessage = new QPlainTextEdit(this);
+    txtMessage->setObjectName("txtMessage");
+    placeTwips(*txtMessage, 0, 0, 4575, 3045);
+    txtMessage->setFont(msSansSerif(8.25, true));
+    txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    // Made after the text box so that it lies on top of the box's lower right part.
+    cmdClose = new QPushButton("OK", this);
+    cmdClose->setObjectName("cmdClose");
+    placeTwips(*cmdClose, 2760, 2160, 1335, 615);
+    cmdClose->setDefault(true);
+    setTabOrder(cmdClose, txtMessage);
+    cmdClose->setFocus();
+
+    tmrTimeout.setObjectName("tmrTimeout");
+    tmrTimeout.setSingleShot(true);
+    connect(cmdClose, &QPushButton::clicked, this, &frmTimeoutMsg::cmdClose_Click);
+    connect(&tmrTimeout, &QTimer::timeout, this, &frmTimeoutMsg::tmrTimeout_Timer);
+}
+
+void frmTimeoutMsg::fill(const std::string& message, std::int32_t timeout) {
+    txtMessage->setPlainText(QString::fromStdString(message).replace("\r\n", "\n"));
+    m_timeout = timeout;
+    tmrTimeout.stop();
+    if (timeout > 0) {
+        tmrTimeout.start(timeout);
+    }
+}
+
+void frmTimeoutMsg::ShowTimeoutMessage(const std::string& message, std::int32_t timeout) {
+    if (isVisible()) {
+        fill(message, timeout);
+        support::raise(support::errors::kFormAlreadyShown);
+    }
+    // The countdown runs from here, before the window is up.
+    fill(message, timeout);
+    cmdClose->setFocus();
+    exec();
+    tmrTimeout.stop();
+}
+
+void frmTimeoutMsg::cmdClose_Click() {
+    tmrTimeout.stop();
+    done(QDialog::Accepted);
+}
+
+void frmTimeoutMsg::tmrTimeout_Timer() {
+    tmrTimeout.stop();
+    done(QDialog::Accepted);
+}
+
+void frmTimeoutMsg::reject() {
+    tmrTimeout.stop();
+    QDialog::reject();
+}
+
+} // namespace quorvane::app

@@ -1,0 +1,117 @@
+#include "app/program.h"
+
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QSettings>
+#include <QStringList>
+
+#include "app/commandline.h"
+#include "app/endsignals.h"
+#include "app/errorreplybox.h"
+#include "app/qtplatform.h"
+#include "app/quorvanefrm.h"
+#include "app/settings.h"
+#include "gateway/certificatepins.h"
+#include "gateway/gatewayclient.h"
+#include "support/failure.h"
+
+namespace quorvane::app {
+
+namespace {
+
+std::vector<std::string> argumentsAfterName(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return arguments;
+}
+
+int forgetCertificates(int argc, char** argv) {
+    const QCoreApplication application(argc, argv);
+    gateway::CertificatePins pins;
+    const int count = pins.forgetAll();
+    std::cout << "Forgot " << count << " pinned gateway certificate"
+              << (count == 1 ? "" : "s") << "." << std::endl;
+    return 0;
+}
+
+int runWindow(int argc, char** argv) {
+    // argv[0] keeps the name the program was started by; the application's file path would
+    // resolve the QuorvaneB link to the program itself.
+    const std::string programPath = argc > 0 ? argv[0] : "";
+    QApplication application(argc, argv);
+    QCoreApplication::setApplicationName("Quorvane");
+
+    // Qt has taken its own options (-platform, -style, ...) off by now.
+    std::vector<std::string> arguments;
+    const QStringList all = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < all.size(); ++i) {
+        arguments.push_back(all.at(i).toStdString());
+    }
+    const std::string argumentLine = argumentText(parseProgramOptions(arguments).arguments);
+
+    ErrorReplyBox replyBox;
+    gateway::CertificatePins pins;
+    gateway::GatewayClient client(pins, replyBox);
+    const std::unique_ptr<QSettings> settings = openUserSettings();
+    QtClock clock;
+    const QtLocaleTexts locale;
+    support::SystemZoneSource zones;
+
+    Quorvanefrm window(WindowServices{client, clock, locale, zones, *settings, programPath,
+                                      argumentLine, [&client, &replyBox] {
+                                          client.abort();
+                                          replyBox.shutDown();
+                                      }});
+
+    const EndSignals endSignals;
+    QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
+    // The session's end quits the application (on Windows straight from WM_ENDSESSION); the
+    // window closes first, as by its close box, so the settings are saved.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] {
+        if (!window.closing()) {
+            window.close();
+        }
+    });
+
+    window.Form_Load();
+    // Ended from the token dialog, or closed while starting: the event loop has nothing to do.
+    if (window.closing()) {
+        return 0;
+    }
+    return QApplication::exec();
+}
+
+} // namespace
+
+int runProgram(int argc, char** argv) {
+    const ProgramOptions options = parseProgramOptions(argumentsAfterName(argc, argv));
+    try {
+        switch (options.action) {
+        case ProgramAction::Help:
+            std::cout << usageText();
+            return 0;
+        case ProgramAction::Version:
+            std::cout << versionLine() << std::endl;
+            return 0;
+        case ProgramAction::UnknownOption:
+            std::cerr << "Quorvane: unknown option " << options.unknownOption
+                      << " (see Quorvane --help)" << std::endl;
+            return 2;
+        case ProgramAction::ForgetCertificates:
+            return forgetCertificates(argc, argv);
+        case ProgramAction::Run:
+            return runWindow(argc, argv);
+        }
+    } catch (const support::RunTimeError& error) {
+        std::cerr << "Quorvane: " << support::errorText(error.failure()) << std::endl;
+    }
+    return 1;
+}
+
+} // namespace quorvane::app
