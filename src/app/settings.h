@@ -13,10 +13,13 @@ namespace quorvane::app {
 std::unique_ptr<QSettings> openUserSettings();
 
 // Restores position, size, the IP text, the write check box and StayOnTop from section
-// "Settings"; applies nothing when Top is missing or negative.
+// "Settings"; applies nothing when Top is missing or negative. A missing key reads as "-1" (so
+// Write is then ticked and OnTop true); numbers go to the nearest whole number, halves to even,
+// and a Top, Left, Height, Width or Write that is no number or does not fit counts as missing.
 void LoadSettings(WindowOptions& window, QSettings& store);
 
-// Writes the seven keys of section "Settings", the position corrected to lie on the screen.
+// Writes the seven keys of section "Settings" as text, the position corrected to lie on the
+// screen and Top never negative, and flushes the store. Other sections are left alone.
 void SaveSettings(WindowOptions& window, QSettings& store);
 
 } // namespace quorvane::app
