@@ -1,5 +1,7 @@
 #include "sim/gatewaysimulator.h"
 
+#include "sim/selfsignedcertificate.h"
+
 #include <QCryptographicHash>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -7,19 +9,15 @@
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTimer>
-
 #include <algorithm>
 #include <utility>
-
-#include "sim/selfsignedcertificate.h"
 
 namespace quorvane::sim {
 namespace {
 
 // The page a gateway sends with 401: CR LF line ends, padded like its web server pads error
 // pages so that browsers show them instead of their own.
-QByteArray unauthorizedPage()
-{
+QByteArray unauthorizedPage() {
     QByteArray page = "<html>\r\n"
                       "<head><title>401 Authorization Required</title></head>\r\n"
                       "<body>\r\n"
@@ -32,8 +30,7 @@ QByteArray unauthorizedPage()
     return page;
 }
 
-QByteArray badRequestPage()
-{
+QByteArray badRequestPage() {
     return "<html>\r\n"
            "<head><title>400 Bad Request</title></head>\r\n"
            "<body>\r\n"
@@ -42,8 +39,7 @@ QByteArray badRequestPage()
            "</html>\r\n";
 }
 
-QByteArray reasonPhrase(int status)
-{
+QByteArray reasonPhrase(int status) {
     switch (status) {
     case 200:
         return "OK";
@@ -68,8 +64,7 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-QByteArray garbageBody()
-{
+QByteArray garbageBody() {
     // Fixed seed: every garbage reply is the same, so a failure can be reproduced.
     QRandomGenerator generator(0x6a7ba6e);
     QByteArray body(4096, Qt::Uninitialized);
@@ -79,11 +74,11 @@ QByteArray garbageBody()
     return body;
 }
 
-QByteArray httpDate()
-{
+QByteArray httpDate() {
     return QLocale::c()
-        .toString(QDateTime::currentDateTimeUtc(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss"))
-        .toLatin1() +
+               .toString(QDateTime::currentDateTimeUtc(),
+                         QStringLiteral("ddd, dd MMM yyyy hh:mm:ss"))
+               .toLatin1() +
            " GMT";
 }
 
@@ -109,8 +104,7 @@ struct GatewaySimulator::Reply {
     Action action = Action::Send;
 };
 
-QByteArray GatewaySimulator::defaultToken()
-{
+QByteArray GatewaySimulator::defaultToken() {
     return QByteArrayLiteral(
         "eyJraWQiOiJxdW9ydmFuZS1zaW0iLCJ0eXAiOiJKV1QiLCJhbGciOiJFUzI1NiJ9."
         "eyJhdWQiOiIwMDAwMDAwMDAwMDAiLCJpc3MiOiJxdW9ydmFuZS1zaW11bGF0b3IiLCJlbnBoYXNlVXNlciI6Im93"
@@ -120,17 +114,17 @@ QByteArray GatewaySimulator::defaultToken()
 }
 
 GatewaySimulator::GatewaySimulator(QObject* parent)
-    : QObject(parent), m_server(new QSslServer(this)), m_token(defaultToken())
-{
+    : QObject(parent), m_server(new QSslServer(this)), m_token(defaultToken()) {
     connect(m_server, &QSslServer::pendingConnectionAvailable, this,
             &GatewaySimulator::acceptConnections);
     regenerateCertificate();
 }
 
-GatewaySimulator::~GatewaySimulator() { close(); }
+GatewaySimulator::~GatewaySimulator() {
+    close();
+}
 
-bool GatewaySimulator::listen(quint16 port, const QHostAddress& address)
-{
+bool GatewaySimulator::listen(quint16 port, const QHostAddress& address) {
     if (address != QHostAddress(QHostAddress::LocalHost)) {
         m_errorString = QStringLiteral("the simulator listens on 127.0.0.1 only, not on %1")
                             .arg(address.toString());
@@ -150,8 +144,7 @@ bool GatewaySimulator::listen(quint16 port, const QHostAddress& address)
     return true;
 }
 
-void GatewaySimulator::close()
-{
+void GatewaySimulator::close() {
     m_server->close();
     for (const QPointer<QSslSocket>& socket : std::exchange(m_sockets, {})) {
         if (socket) {
@@ -160,19 +153,23 @@ void GatewaySimulator::close()
     }
 }
 
-bool GatewaySimulator::isListening() const { return m_server->isListening(); }
+bool GatewaySimulator::isListening() const {
+    return m_server->isListening();
+}
 
-quint16 GatewaySimulator::port() const { return m_server->isListening() ? m_server->serverPort() : 0; }
+quint16 GatewaySimulator::port() const {
+    return m_server->isListening() ? m_server->serverPort() : 0;
+}
 
-QString GatewaySimulator::address() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
+QString GatewaySimulator::address() const {
+    return QStringLiteral("127.0.0.1:%1").arg(port());
+}
 
-QByteArray GatewaySimulator::certificateSha256() const
-{
+QByteArray GatewaySimulator::certificateSha256() const {
     return m_certificate.digest(QCryptographicHash::Sha256);
 }
 
-bool GatewaySimulator::regenerateCertificate()
-{
+bool GatewaySimulator::regenerateCertificate() {
     QString error;
     const std::optional<CertificateAndKey> generated = generateSelfSignedCertificate(&error);
     if (!generated) {
@@ -183,8 +180,7 @@ bool GatewaySimulator::regenerateCertificate()
     return true;
 }
 
-void GatewaySimulator::setCertificate(const QSslCertificate& certificate, const QSslKey& key)
-{
+void GatewaySimulator::setCertificate(const QSslCertificate& certificate, const QSslKey& key) {
     m_certificate = certificate;
     m_key = key;
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -195,19 +191,16 @@ void GatewaySimulator::setCertificate(const QSslCertificate& certificate, const 
     m_server->setSslConfiguration(configuration);
 }
 
-QByteArray GatewaySimulator::modelBody(BodyLayout layout)
-{
+QByteArray GatewaySimulator::modelBody(BodyLayout layout) {
     return readingsBody(m_model.readingsAt(m_clock.now()), layout);
 }
 
 void GatewaySimulator::setFixedReply(int status, const QByteArray& body,
-                                     const QByteArray& contentType)
-{
+                                     const QByteArray& contentType) {
     m_fixedReply = FixedReply{status, body, contentType};
 }
 
-void GatewaySimulator::clearFaults()
-{
+void GatewaySimulator::clearFaults() {
     m_fault = Fault::None;
     m_fixedReply.reset();
     m_replyDelayMs = 0;
@@ -215,24 +208,21 @@ void GatewaySimulator::clearFaults()
     m_oversizeBytes = kDefaultOversizeBytes;
 }
 
-int GatewaySimulator::openConnections() const
-{
+int GatewaySimulator::openConnections() const {
     return static_cast<int>(
         std::count_if(m_sockets.begin(), m_sockets.end(), [](const QPointer<QSslSocket>& s) {
             return s && s->state() == QAbstractSocket::ConnectedState;
         }));
 }
 
-void GatewaySimulator::resetCounters()
-{
+void GatewaySimulator::resetCounters() {
     m_connectionsAccepted = 0;
     m_requestsReceived = 0;
     m_requestsServed = 0;
     m_lastRequest.reset();
 }
 
-void GatewaySimulator::acceptConnections()
-{
+void GatewaySimulator::acceptConnections() {
     while (m_server->hasPendingConnections()) {
         auto* socket = qobject_cast<QSslSocket*>(m_server->nextPendingConnection());
         if (socket == nullptr) {
@@ -251,8 +241,7 @@ void GatewaySimulator::acceptConnections()
     }
 }
 
-void GatewaySimulator::readFrom(Connection& connection)
-{
+void GatewaySimulator::readFrom(Connection& connection) {
     const QByteArray bytes = connection.socket->readAll();
     if (connection.closing) {
         return;
@@ -261,8 +250,7 @@ void GatewaySimulator::readFrom(Connection& connection)
     processNext(connection);
 }
 
-void GatewaySimulator::processNext(Connection& connection)
-{
+void GatewaySimulator::processNext(Connection& connection) {
     while (!connection.busy && !connection.closing) {
         HttpRequest request;
         switch (connection.parser.next(request)) {
@@ -289,14 +277,12 @@ void GatewaySimulator::processNext(Connection& connection)
     }
 }
 
-void GatewaySimulator::respond(Connection& connection, const HttpRequest& request)
-{
+void GatewaySimulator::respond(Connection& connection, const HttpRequest& request) {
     send(connection, replyTo(request), request.keepAlive(), request.method == "HEAD");
 }
 
 void GatewaySimulator::send(Connection& connection, const Reply& reply, bool keepAlive,
-                            bool headersOnly)
-{
+                            bool headersOnly) {
     connection.busy = false;
     QSslSocket* socket = connection.socket;
     if (reply.action == Reply::Action::CloseWithoutReply) {
@@ -306,8 +292,8 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
     }
     const bool close = m_closeAfterEachReply || !keepAlive || reply.status == 400 ||
                        reply.action == Reply::Action::CutBody;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
-                      reasonPhrase(reply.status) + "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     head += "Date: " + httpDate() + "\r\n";
     if (!reply.contentType.isEmpty()) {
         head += "Content-Type: " + reply.contentType + "\r\n";
@@ -317,8 +303,9 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
     head += "\r\n";
     socket->write(head);
     if (!headersOnly) {
-        socket->write(reply.action == Reply::Action::CutBody ? reply.body.first(reply.body.size() / 2)
-                                                             : reply.body);
+        socket->write(reply.action == Reply::Action::CutBody
+                          ? reply.body.first(reply.body.size() / 2)
+                          : reply.body);
     }
     ++m_requestsServed;
     if (close) {
@@ -329,8 +316,7 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
     emit replySent(reply.status);
 }
 
-GatewaySimulator::Reply GatewaySimulator::replyTo(const HttpRequest& request)
-{
+GatewaySimulator::Reply GatewaySimulator::replyTo(const HttpRequest& request) {
     if (!m_token.isEmpty()) {
         const QByteArray authorization = request.header("Authorization").value_or(QByteArray());
         const qsizetype blank = authorization.indexOf(' ');
@@ -349,13 +335,13 @@ GatewaySimulator::Reply GatewaySimulator::replyTo(const HttpRequest& request)
     return readingsReply();
 }
 
-GatewaySimulator::Reply GatewaySimulator::readingsReply()
-{
+GatewaySimulator::Reply GatewaySimulator::readingsReply() {
     switch (m_fault) {
     case Fault::CloseWithoutReply:
         return Reply{0, {}, {}, Reply::Action::CloseWithoutReply};
     case Fault::OversizeBody:
-        return Reply{200, oversizeReadingsBody(m_model.readingsAt(m_clock.now()), m_oversizeBytes), {}};
+        return Reply{
+            200, oversizeReadingsBody(m_model.readingsAt(m_clock.now()), m_oversizeBytes), {}};
     case Fault::GarbageBody:
         return Reply{200, garbageBody(), {}};
     case Fault::CompactBody:

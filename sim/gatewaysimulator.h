@@ -1,5 +1,9 @@
 #pragma once
 
+#include "sim/httprequestparser.h"
+#include "sim/readingsmodel.h"
+#include "sim/simulatedclock.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QHostAddress>
@@ -8,14 +12,9 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QString>
-
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include "sim/httprequestparser.h"
-#include "sim/readingsmodel.h"
-#include "sim/simulatedclock.h"
 
 class QSslServer;
 class QSslSocket;

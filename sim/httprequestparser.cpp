@@ -5,28 +5,24 @@
 namespace quorvane::sim {
 namespace {
 
-bool isTokenChar(char c)
-{
+bool isTokenChar(char c) {
     static constexpr QByteArrayView kSpecials = "!#$%&'*+-.^_`|~";
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
            kSpecials.contains(c);
 }
 
-bool isToken(QByteArrayView text)
-{
+bool isToken(QByteArrayView text) {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), isTokenChar);
 }
 
-bool hasControlChars(QByteArrayView text)
-{
+bool hasControlChars(QByteArrayView text) {
     return std::any_of(text.begin(), text.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
         return (u < 0x20 && c != '\t') || u == 0x7F;
     });
 }
 
-QByteArrayView trimmedBlanks(QByteArrayView text)
-{
+QByteArrayView trimmedBlanks(QByteArrayView text) {
     while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t')) {
         text = text.sliced(1);
     }
@@ -38,8 +34,7 @@ QByteArrayView trimmedBlanks(QByteArrayView text)
 
 // The request line: method, a blank, the target up to the next blank, and the version after
 // the last blank. Clients that leave blanks of a time text unencoded put more words in between.
-bool parseRequestLine(QByteArrayView line, HttpRequest& request)
-{
+bool parseRequestLine(QByteArrayView line, HttpRequest& request) {
     const qsizetype firstBlank = line.indexOf(' ');
     const qsizetype lastBlank = line.lastIndexOf(' ');
     if (firstBlank <= 0 || lastBlank == firstBlank || hasControlChars(line)) {
@@ -49,8 +44,7 @@ bool parseRequestLine(QByteArrayView line, HttpRequest& request)
     const QByteArrayView rest = line.sliced(firstBlank + 1);
     const QByteArrayView target = rest.first(rest.indexOf(' '));
     const QByteArrayView version = line.sliced(lastBlank + 1);
-    if (!isToken(method) || target.isEmpty() ||
-        (version != "HTTP/1.1" && version != "HTTP/1.0")) {
+    if (!isToken(method) || target.isEmpty() || (version != "HTTP/1.1" && version != "HTTP/1.0")) {
         return false;
     }
     if (!target.startsWith('/') && !target.startsWith("http://") &&
@@ -63,8 +57,7 @@ bool parseRequestLine(QByteArrayView line, HttpRequest& request)
     return true;
 }
 
-bool parseHeaderLine(QByteArrayView line, HttpRequest& request)
-{
+bool parseHeaderLine(QByteArrayView line, HttpRequest& request) {
     const qsizetype colon = line.indexOf(':');
     if (colon <= 0 || !isToken(line.first(colon))) {
         return false;
@@ -78,8 +71,7 @@ bool parseHeaderLine(QByteArrayView line, HttpRequest& request)
 }
 
 // The declared body length: 0 without Content-Length, nullopt when it is unusable.
-std::optional<qsizetype> bodyLength(const HttpRequest& request)
-{
+std::optional<qsizetype> bodyLength(const HttpRequest& request) {
     if (request.header("Transfer-Encoding")) {
         return std::nullopt;
     }
@@ -90,7 +82,8 @@ std::optional<qsizetype> bodyLength(const HttpRequest& request)
     bool ok = false;
     const qlonglong length = declared->toLongLong(&ok);
     if (!ok || length < 0 || length > HttpRequestParser::kMaxBodyBytes ||
-        !std::all_of(declared->begin(), declared->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        !std::all_of(declared->begin(), declared->end(),
+                     [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
     return static_cast<qsizetype>(length);
@@ -98,8 +91,7 @@ std::optional<qsizetype> bodyLength(const HttpRequest& request)
 
 } // namespace
 
-std::optional<QByteArray> HttpRequest::header(QByteArrayView name) const
-{
+std::optional<QByteArray> findHeader(const HeaderList& headers, QByteArrayView name) {
     for (const auto& [key, value] : headers) {
         if (key.compare(name, Qt::CaseInsensitive) == 0) {
             return value;
@@ -108,8 +100,7 @@ std::optional<QByteArray> HttpRequest::header(QByteArrayView name) const
     return std::nullopt;
 }
 
-QByteArray HttpRequest::path() const
-{
+QByteArray HttpRequest::path() const {
     QByteArray result = target;
     const qsizetype query = result.indexOf('?');
     if (query >= 0) {
@@ -123,8 +114,7 @@ QByteArray HttpRequest::path() const
     return result;
 }
 
-bool HttpRequest::keepAlive() const
-{
+bool HttpRequest::keepAlive() const {
     const QByteArray connection = header("Connection").value_or(QByteArray()).toLower();
     const auto has = [&connection](QByteArrayView option) {
         for (const QByteArray& part : connection.split(',')) {
@@ -140,8 +130,7 @@ bool HttpRequest::keepAlive() const
     return !has("close");
 }
 
-HttpRequestParser::Result HttpRequestParser::next(HttpRequest& request)
-{
+HttpRequestParser::Result HttpRequestParser::next(HttpRequest& request) {
     if (m_bad) {
         return Result::Bad;
     }

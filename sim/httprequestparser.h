@@ -3,11 +3,16 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
-
 #include <optional>
 #include <utility>
 
 namespace quorvane::sim {
+
+// Header fields in arrival order, names as sent.
+using HeaderList = QList<std::pair<QByteArray, QByteArray>>;
+
+// The first header of that name (case-insensitive); nullopt when there is none.
+std::optional<QByteArray> findHeader(const HeaderList& headers, QByteArrayView name);
 
 // One HTTP request as it arrived: request line and header fields, bytes unchanged except that
 // blanks around header values are dropped.
@@ -16,11 +21,11 @@ struct HttpRequest {
     // The raw request-target, e.g. "/ivp/meters/readings?cache=14:05:09".
     QByteArray target;
     QByteArray version;
-    // In arrival order, names as sent.
-    QList<std::pair<QByteArray, QByteArray>> headers;
+    HeaderList headers;
 
-    // The first header of that name (case-insensitive); nullopt when there is none.
-    std::optional<QByteArray> header(QByteArrayView name) const;
+    std::optional<QByteArray> header(QByteArrayView name) const {
+        return findHeader(headers, name);
+    }
     // The target without its query.
     QByteArray path() const;
     // Whether the connection stays open after the reply (HTTP/1.1 unless "Connection: close";

@@ -1,29 +1,26 @@
 // quorvane-gateway-sim: the gateway simulator on 127.0.0.1 for the demo and the benchmarks.
 // Its first line on standard output is "listening on 127.0.0.1:PORT".
 
+#include "sim/gatewaysimulator.h"
+#include "sim/selfsignedcertificate.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTime>
-
 #include <cstdio>
-
-#include "sim/gatewaysimulator.h"
-#include "sim/selfsignedcertificate.h"
 
 namespace {
 
 using quorvane::sim::Fault;
 using quorvane::sim::GatewaySimulator;
 
-int fail(const QString& text)
-{
+int fail(const QString& text) {
     std::fprintf(stderr, "quorvane-gateway-sim: %s\n", qPrintable(text));
     return 2;
 }
 
-std::optional<QByteArray> readFile(const QString& path, QString* error)
-{
+std::optional<QByteArray> readFile(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = path + QStringLiteral(": ") + file.errorString();
@@ -34,8 +31,7 @@ std::optional<QByteArray> readFile(const QString& path, QString* error)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvane-gateway-sim"));
 
@@ -46,18 +42,19 @@ int main(int argc, char* argv[])
     const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
                                   QStringLiteral("Port to listen on; 0 picks a free one."),
                                   QStringLiteral("port"), QStringLiteral("0"));
-    const QCommandLineOption bind(QStringLiteral("bind"),
-                                  QStringLiteral("Address to listen on; only 127.0.0.1 is allowed."),
-                                  QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption bind(
+        QStringLiteral("bind"), QStringLiteral("Address to listen on; only 127.0.0.1 is allowed."),
+        QStringLiteral("address"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption token(QStringLiteral("token"),
                                    QStringLiteral("Bearer token that requests must carry."),
                                    QStringLiteral("token"));
     const QCommandLineOption tokenFile(QStringLiteral("token-file"),
                                        QStringLiteral("Read the token from the file's first line."),
                                        QStringLiteral("file"));
-    const QCommandLineOption cert(QStringLiteral("cert"),
-                                  QStringLiteral("PEM certificate (default: a fresh self-signed one)."),
-                                  QStringLiteral("file"));
+    const QCommandLineOption cert(
+        QStringLiteral("cert"),
+        QStringLiteral("PEM certificate (default: a fresh self-signed one)."),
+        QStringLiteral("file"));
     const QCommandLineOption key(QStringLiteral("key"),
                                  QStringLiteral("PEM private key that goes with --cert."),
                                  QStringLiteral("file"));
@@ -67,9 +64,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption start(QStringLiteral("start"),
                                    QStringLiteral("Simulated time of day to start at (HH:MM)."),
                                    QStringLiteral("time"));
-    const QCommandLineOption body(QStringLiteral("body"),
-                                  QStringLiteral("Reply with this file's bytes instead of the model."),
-                                  QStringLiteral("file"));
+    const QCommandLineOption body(
+        QStringLiteral("body"),
+        QStringLiteral("Reply with this file's bytes instead of the model."),
+        QStringLiteral("file"));
     const QCommandLineOption status(QStringLiteral("status"),
                                     QStringLiteral("Reply with this HTTP status (body: --body, "
                                                    "or {\"error\":\"<status>\"})."),

@@ -9,8 +9,7 @@ namespace {
 
 using Field = std::pair<const char*, QByteArray>;
 
-std::vector<Field> fieldsOf(const ChannelReading& r)
-{
+std::vector<Field> fieldsOf(const ChannelReading& r) {
     return {
         {"eid", QByteArray::number(static_cast<qlonglong>(r.eid))},
         {"timestamp", QByteArray::number(static_cast<qlonglong>(r.timestamp))},
@@ -35,8 +34,7 @@ class Writer {
 public:
     explicit Writer(BodyLayout layout) : m_indented(layout == BodyLayout::Indented) {}
 
-    void meters(const std::vector<MeterReading>& list)
-    {
+    void meters(const std::vector<MeterReading>& list) {
         m_out += '[';
         for (std::size_t i = 0; i < list.size(); ++i) {
             separator(i, 1);
@@ -49,8 +47,7 @@ public:
 
 private:
     void object(const ChannelReading& reading, const std::vector<ChannelReading>* channels,
-                int depth)
-    {
+                int depth) {
         m_out += '{';
         const std::vector<Field> fields = fieldsOf(reading);
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -71,32 +68,28 @@ private:
         closing('}', depth, true);
     }
 
-    void separator(std::size_t index, int depth)
-    {
+    void separator(std::size_t index, int depth) {
         if (index > 0) {
             m_out += ',';
         }
         newline(depth);
     }
 
-    void closing(char bracket, int depth, bool hadContent)
-    {
+    void closing(char bracket, int depth, bool hadContent) {
         if (hadContent) {
             newline(depth);
         }
         m_out += bracket;
     }
 
-    void newline(int depth)
-    {
+    void newline(int depth) {
         if (m_indented) {
             m_out += '\n';
             m_out += QByteArray(depth * 4, ' ');
         }
     }
 
-    void key(const char* name)
-    {
+    void key(const char* name) {
         m_out += '"';
         m_out += name;
         m_out += m_indented ? "\": " : "\":";
@@ -108,15 +101,13 @@ private:
 
 } // namespace
 
-QByteArray readingsBody(const std::vector<MeterReading>& meters, BodyLayout layout)
-{
+QByteArray readingsBody(const std::vector<MeterReading>& meters, BodyLayout layout) {
     Writer writer(layout);
     writer.meters(meters);
     return writer.take();
 }
 
-QByteArray formatReadingNumber(double value)
-{
+QByteArray formatReadingNumber(double value) {
     // std::to_chars ignores the C locale, which QCoreApplication sets from the environment.
     std::array<char, 64> text{};
     const auto result =
@@ -127,8 +118,7 @@ QByteArray formatReadingNumber(double value)
     return QByteArray(text.data(), result.ptr - text.data());
 }
 
-QByteArray oversizeReadingsBody(const std::vector<MeterReading>& meters, qsizetype size)
-{
+QByteArray oversizeReadingsBody(const std::vector<MeterReading>& meters, qsizetype size) {
     const QByteArray normal = readingsBody(meters);
     if (meters.empty() || normal.size() >= size) {
         return normal;

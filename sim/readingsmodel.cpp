@@ -20,8 +20,7 @@ constexpr qint64 kMaxSteps = 1440;
 constexpr double kNoFlow = 0.0005;
 
 // A repeatable value in [-1, 1] for a pair of numbers (splitmix64).
-double noise(std::uint64_t a, std::uint64_t b)
-{
+double noise(std::uint64_t a, std::uint64_t b) {
     std::uint64_t z = a * 0x9E3779B97F4A7C15ULL + b + 0x632BE59BD9B4E019ULL;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
@@ -30,8 +29,7 @@ double noise(std::uint64_t a, std::uint64_t b)
 }
 
 // 1 between `from` and `to` (seconds of the day), with two-minute ramps, 0 elsewhere.
-double appliance(double second, double from, double to)
-{
+double appliance(double second, double from, double to) {
     constexpr double ramp = 120.0;
     if (second <= from || second >= to) {
         return 0.0;
@@ -45,12 +43,10 @@ struct Instant {
     double voltage = 0.0;
     double freq = 50.0;
 
-    double apparentPower() const
-    {
+    double apparentPower() const {
         return pwrFactor == 0.0 ? 0.0 : std::abs(activePower) / std::abs(pwrFactor);
     }
-    double reactivePower() const
-    {
+    double reactivePower() const {
         const double s = apparentPower();
         const double q = std::sqrt(std::max(0.0, s * s - activePower * activePower));
         return activePower < 0.0 ? -q : q;
@@ -61,8 +57,7 @@ struct Instant {
 // Indexed [meter][phase]: meter 0 production, 1 net.
 using Instants = std::array<std::array<Instant, 3>, 2>;
 
-Instants instantsAt(const QDateTime& time)
-{
+Instants instantsAt(const QDateTime& time) {
     const PhasePowers powers = ReadingsModel::powersAt(time);
     const auto bucket = static_cast<std::uint64_t>(time.toSecsSinceEpoch() / 5);
     const double freq = 50.0 + 0.02 * noise(bucket, 20);
@@ -89,8 +84,7 @@ Instants instantsAt(const QDateTime& time)
     return result;
 }
 
-ChannelReading channelReading(std::int64_t eid, std::int64_t timestamp, const Instant& instant)
-{
+ChannelReading channelReading(std::int64_t eid, std::int64_t timestamp, const Instant& instant) {
     ChannelReading r;
     r.eid = eid;
     r.timestamp = timestamp;
@@ -107,8 +101,7 @@ ChannelReading channelReading(std::int64_t eid, std::int64_t timestamp, const In
 
 // Meter totals: powers, voltages and currents add up, the power factor follows from the sums.
 ChannelReading totalsOf(std::int64_t eid, std::int64_t timestamp,
-                        const std::vector<ChannelReading>& channels)
-{
+                        const std::vector<ChannelReading>& channels) {
     ChannelReading t;
     t.eid = eid;
     t.timestamp = timestamp;
@@ -132,22 +125,21 @@ ChannelReading totalsOf(std::int64_t eid, std::int64_t timestamp,
 
 } // namespace
 
-ReadingsModel::ReadingsModel()
-{
+ReadingsModel::ReadingsModel() {
     // Counters of a system that has run for a few years.
-    constexpr std::array<double, 3> produced = {1061264.628, 1052871.305, 1069657.952};
-    constexpr std::array<double, 3> imported = {1246068.427, 1198322.150, 1293814.705};
-    constexpr std::array<double, 3> exported = {592256.256, 601334.871, 583177.642};
+    constexpr std::array<double, 3> produced = {4120500.0, 3975250.0, 3842125.0};
+    constexpr std::array<double, 3> imported = {2210750.0, 1487500.0, 1302250.0};
+    constexpr std::array<double, 3> exported = {2475500.0, 2380250.0, 2297000.0};
     for (std::size_t phase = 0; phase < 3; ++phase) {
-        m_energy[0][phase] = {produced[phase], 2950.568, produced[phase] * 1.02,
-                              197198.003, 0.007};
+        m_energy[0][phase] = {produced[phase], 1250.0, produced[phase] * 1.02,
+                              produced[phase] * 0.2, 0.0};
         m_energy[1][phase] = {imported[phase], exported[phase],
-                              (imported[phase] + exported[phase]) * 1.05, 83.962, 1058009.048};
+                              (imported[phase] + exported[phase]) * 1.05, imported[phase] * 0.3,
+                              exported[phase] * 0.3};
     }
 }
 
-PhasePowers ReadingsModel::powersAt(const QDateTime& time)
-{
+PhasePowers ReadingsModel::powersAt(const QDateTime& time) {
     const double second = time.time().msecsSinceStartOfDay() / 1000.0;
     const auto day = static_cast<std::uint64_t>(time.date().toJulianDay());
     const auto bucket = static_cast<std::uint64_t>(time.toSecsSinceEpoch() / 10);
@@ -158,10 +150,9 @@ PhasePowers ReadingsModel::powersAt(const QDateTime& time)
         const double phaseShift = static_cast<double>(day % 7);
         // Passing clouds take off up to 12 %.
         const double clouds =
-            1.0 - 0.12 * (0.5 + 0.5 * std::sin(2.0 * std::numbers::pi * second / 2400.0 +
-                                                phaseShift)) *
-                      (0.5 + 0.5 * std::sin(2.0 * std::numbers::pi * second / 900.0 +
-                                            1.7 * phaseShift));
+            1.0 -
+            0.12 * (0.5 + 0.5 * std::sin(2.0 * std::numbers::pi * second / 2400.0 + phaseShift)) *
+                (0.5 + 0.5 * std::sin(2.0 * std::numbers::pi * second / 900.0 + 1.7 * phaseShift));
         const double total = kPeakWatts * std::pow(std::sin(std::numbers::pi * x), 1.4) * clouds;
         for (std::size_t phase = 0; phase < 3; ++phase) {
             powers.production[phase] = total * kProductionShare[phase];
@@ -180,8 +171,7 @@ PhasePowers ReadingsModel::powersAt(const QDateTime& time)
     return powers;
 }
 
-void ReadingsModel::advanceEnergy(qint64 untilMs)
-{
+void ReadingsModel::advanceEnergy(qint64 untilMs) {
     if (!m_started || untilMs <= m_lastMs) {
         m_started = true;
         m_lastMs = untilMs;
@@ -209,8 +199,7 @@ void ReadingsModel::advanceEnergy(qint64 untilMs)
     m_lastMs = untilMs;
 }
 
-std::vector<MeterReading> ReadingsModel::readingsAt(const QDateTime& time)
-{
+std::vector<MeterReading> ReadingsModel::readingsAt(const QDateTime& time) {
     advanceEnergy(time.toMSecsSinceEpoch());
     const std::int64_t timestamp = time.toSecsSinceEpoch();
     const Instants instants = instantsAt(time);

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QDateTime>
+#include "sim/readingsbody.h"
 
+#include <QDateTime>
 #include <array>
 #include <cstdint>
 #include <vector>
-
-#include "sim/readingsbody.h"
 
 namespace quorvane::sim {
 

@@ -1,9 +1,7 @@
 #include "sim/selfsignedcertificate.h"
 
 #include <QFile>
-
 #include <memory>
-
 #include <openssl/bn.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -16,13 +14,8 @@ namespace {
 
 constexpr long kDay = 24L * 60 * 60;
 
-template <auto Free>
-struct Deleter {
-    template <typename T>
-    void operator()(T* pointer) const
-    {
-        Free(pointer);
-    }
+template <auto Free> struct Deleter {
+    template <typename T> void operator()(T* pointer) const { Free(pointer); }
 };
 
 using KeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
@@ -31,8 +24,7 @@ using BioPtr = std::unique_ptr<BIO, Deleter<BIO_free>>;
 using BignumPtr = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
 using ExtensionPtr = std::unique_ptr<X509_EXTENSION, Deleter<X509_EXTENSION_free>>;
 
-QString openSslError(const char* step)
-{
+QString openSslError(const char* step) {
     const unsigned long code = ERR_get_error();
     ERR_clear_error();
     char text[256] = {};
@@ -40,8 +32,7 @@ QString openSslError(const char* step)
     return QStringLiteral("%1: %2").arg(QLatin1String(step), QLatin1String(text));
 }
 
-bool addExtension(X509* certificate, int nid, const char* value)
-{
+bool addExtension(X509* certificate, int nid, const char* value) {
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
@@ -50,15 +41,13 @@ bool addExtension(X509* certificate, int nid, const char* value)
     return extension && X509_add_ext(certificate, extension.get(), -1) == 1;
 }
 
-QByteArray bioContents(BIO* bio)
-{
+QByteArray bioContents(BIO* bio) {
     char* data = nullptr;
     const long size = BIO_get_mem_data(bio, &data);
     return QByteArray(data, static_cast<qsizetype>(size));
 }
 
-std::optional<CertificateAndKey> fail(QString* error, QString text)
-{
+std::optional<CertificateAndKey> fail(QString* error, QString text) {
     if (error != nullptr) {
         *error = std::move(text);
     }
@@ -67,8 +56,7 @@ std::optional<CertificateAndKey> fail(QString* error, QString text)
 
 } // namespace
 
-std::optional<CertificateAndKey> generateSelfSignedCertificate(QString* error)
-{
+std::optional<CertificateAndKey> generateSelfSignedCertificate(QString* error) {
     const KeyPtr key(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
     if (!key) {
         return fail(error, openSslError("key generation"));
@@ -85,8 +73,8 @@ std::optional<CertificateAndKey> generateSelfSignedCertificate(QString* error)
 
     X509_NAME* name = X509_get_subject_name(certificate.get());
     const auto text = [](const char* s) { return reinterpret_cast<const unsigned char*>(s); };
-    if (X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, text("Quorvane gateway simulator"),
-                                   -1, -1, 0) != 1 ||
+    if (X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, text("Quorvane gateway simulator"), -1,
+                                   -1, 0) != 1 ||
         X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, text("127.0.0.1"), -1, -1, 0) != 1 ||
         X509_set_issuer_name(certificate.get(), name) != 1 ||
         X509_set_pubkey(certificate.get(), key.get()) != 1) {
@@ -107,8 +95,8 @@ std::optional<CertificateAndKey> generateSelfSignedCertificate(QString* error)
     const BioPtr keyPem(BIO_new(BIO_s_mem()));
     if (!certificatePem || !keyPem ||
         PEM_write_bio_X509(certificatePem.get(), certificate.get()) != 1 ||
-        PEM_write_bio_PrivateKey(keyPem.get(), key.get(), nullptr, nullptr, 0, nullptr,
-                                 nullptr) != 1) {
+        PEM_write_bio_PrivateKey(keyPem.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) !=
+            1) {
         return fail(error, openSslError("PEM encoding"));
     }
     CertificateAndKey result{QSslCertificate(bioContents(certificatePem.get()), QSsl::Pem),
@@ -120,8 +108,7 @@ std::optional<CertificateAndKey> generateSelfSignedCertificate(QString* error)
 }
 
 std::optional<CertificateAndKey> loadCertificate(const QString& certificatePath,
-                                                 const QString& keyPath, QString* error)
-{
+                                                 const QString& keyPath, QString* error) {
     QFile certificateFile(certificatePath);
     QFile keyFile(keyPath);
     if (!certificateFile.open(QIODevice::ReadOnly)) {

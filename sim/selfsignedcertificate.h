@@ -3,7 +3,6 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QString>
-
 #include <optional>
 
 namespace quorvane::sim {

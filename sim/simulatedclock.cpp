@@ -4,24 +4,23 @@
 
 namespace quorvane::sim {
 
-SimulatedClock::SimulatedClock() { m_elapsed.start(); }
+SimulatedClock::SimulatedClock() {
+    m_elapsed.start();
+}
 
-void SimulatedClock::set(const QDateTime& start, double speed)
-{
+void SimulatedClock::set(const QDateTime& start, double speed) {
     m_start = start;
     m_speed = speed;
     m_real = false;
     m_elapsed.restart();
 }
 
-void SimulatedClock::useRealTime()
-{
+void SimulatedClock::useRealTime() {
     m_real = true;
     m_speed = 1.0;
 }
 
-QDateTime SimulatedClock::now() const
-{
+QDateTime SimulatedClock::now() const {
     if (m_real) {
         return QDateTime::currentDateTime();
     }
@@ -29,8 +28,7 @@ QDateTime SimulatedClock::now() const
     return m_start.addMSecs(static_cast<qint64>(std::llround(simulatedMs)));
 }
 
-QDateTime todayAt(QTime timeOfDay)
-{
+QDateTime todayAt(QTime timeOfDay) {
     return QDateTime(QDate::currentDate(), timeOfDay);
 }
 

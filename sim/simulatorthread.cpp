@@ -1,15 +1,16 @@
 #include "sim/simulatorthread.h"
 
-#include <QThread>
-
 #include "sim/gatewaysimulator.h"
+
+#include <QThread>
 
 namespace quorvane::sim {
 
-SimulatorThread::~SimulatorThread() { stop(); }
+SimulatorThread::~SimulatorThread() {
+    stop();
+}
 
-bool SimulatorThread::start(quint16 port, const std::function<void(GatewaySimulator&)>& setup)
-{
+bool SimulatorThread::start(quint16 port, const std::function<void(GatewaySimulator&)>& setup) {
     if (m_thread != nullptr) {
         m_errorString = QStringLiteral("already running");
         return false;
@@ -37,8 +38,7 @@ bool SimulatorThread::start(quint16 port, const std::function<void(GatewaySimula
     return true;
 }
 
-void SimulatorThread::stop()
-{
+void SimulatorThread::stop() {
     if (m_thread == nullptr) {
         return;
     }
@@ -51,8 +51,7 @@ void SimulatorThread::stop()
     m_port = 0;
 }
 
-void SimulatorThread::invoke(const std::function<void(GatewaySimulator&)>& action)
-{
+void SimulatorThread::invoke(const std::function<void(GatewaySimulator&)>& action) {
     if (m_simulator == nullptr) {
         return;
     }
