@@ -1,5 +1,6 @@
 // quorvane-gateway-sim: the gateway simulator on 127.0.0.1 for the demo and the benchmarks.
-// Its first line on standard output is "listening on 127.0.0.1:PORT".
+// Its first lines on standard output are "listening on 127.0.0.1:PORT", "certificate sha256
+// AB:CD:..." and "token <the accepted token>".
 
 #include "sim/gatewaysimulator.h"
 #include "sim/selfsignedcertificate.h"
@@ -86,17 +87,21 @@ int main(int argc, char* argv[]) {
     parser.addOptions({port, bind, token, tokenFile, cert, key, speed, start, body, status, delay,
                        connectionClose, oversizeBytes, verbose});
 
-    const std::pair<const char*, Fault> faultFlags[] = {
-        {"close-without-reply", Fault::CloseWithoutReply},
-        {"close-mid-body", Fault::CloseMidBody},
-        {"oversize", Fault::OversizeBody},
-        {"garbage", Fault::GarbageBody},
-        {"compact", Fault::CompactBody},
-        {"empty-list", Fault::EmptyList},
+    const struct {
+        const char* name;
+        Fault fault;
+        const char* description;
+    } faultFlags[] = {
+        {"close-without-reply", Fault::CloseWithoutReply, "Close without any reply."},
+        {"close-mid-body", Fault::CloseMidBody, "Send half of the body, then close."},
+        {"oversize", Fault::OversizeBody, "Send a 5 MiB body (see --oversize-bytes)."},
+        {"garbage", Fault::GarbageBody, "Send bytes that are not JSON."},
+        {"compact", Fault::CompactBody, "Send the readings on one line."},
+        {"empty-list", Fault::EmptyList, "Send [] like a gateway without meters."},
     };
-    for (const auto& [name, fault] : faultFlags) {
-        parser.addOption(QCommandLineOption(QString::fromLatin1(name),
-                                            QStringLiteral("Fault: %1.").arg(QLatin1String(name))));
+    for (const auto& flag : faultFlags) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(flag.name),
+                                            QString::fromLatin1(flag.description)));
     }
     parser.process(app);
 
@@ -163,9 +168,9 @@ int main(int argc, char* argv[]) {
     }
 
     int faults = 0;
-    for (const auto& [name, fault] : faultFlags) {
-        if (parser.isSet(QString::fromLatin1(name))) {
-            simulator.setFault(fault);
+    for (const auto& flag : faultFlags) {
+        if (parser.isSet(QString::fromLatin1(flag.name))) {
+            simulator.setFault(flag.fault);
             ++faults;
         }
     }
@@ -209,6 +214,7 @@ int main(int argc, char* argv[]) {
     std::printf("listening on %s\n", qPrintable(simulator.address()));
     std::printf("certificate sha256 %s\n",
                 simulator.certificateSha256().toHex(':').toUpper().constData());
+    std::printf("token %s\n", simulator.token().constData());
     std::fflush(stdout);
     return QCoreApplication::exec();
 }
