@@ -11,7 +11,9 @@ namespace {
 
 constexpr auto kSection = "Certificates";
 
-QString keyOf(const QString& gateway) { return QString::fromLatin1(kSection) + '/' + gateway; }
+QString keyOf(const QString& gateway) {
+    return QString::fromLatin1(kSection) + '/' + gateway;
+}
 
 } // namespace
 

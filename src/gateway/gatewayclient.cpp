@@ -46,25 +46,44 @@ QString durationText(std::chrono::milliseconds duration) {
 // The phrase for a status when the reply carries none.
 QString standardReason(int status) {
     switch (status) {
-    case 301: return QStringLiteral("Moved Permanently");
-    case 302: return QStringLiteral("Found");
-    case 303: return QStringLiteral("See Other");
-    case 304: return QStringLiteral("Not Modified");
-    case 307: return QStringLiteral("Temporary Redirect");
-    case 308: return QStringLiteral("Permanent Redirect");
-    case 400: return QStringLiteral("Bad Request");
-    case 401: return QStringLiteral("Unauthorized");
-    case 403: return QStringLiteral("Forbidden");
-    case 404: return QStringLiteral("Not Found");
-    case 405: return QStringLiteral("Method Not Allowed");
-    case 408: return QStringLiteral("Request Timeout");
-    case 429: return QStringLiteral("Too Many Requests");
-    case 500: return QStringLiteral("Internal Server Error");
-    case 501: return QStringLiteral("Not Implemented");
-    case 502: return QStringLiteral("Bad Gateway");
-    case 503: return QStringLiteral("Service Unavailable");
-    case 504: return QStringLiteral("Gateway Timeout");
-    default: return QStringLiteral("HTTP status ") + QString::number(status);
+    case 301:
+        return QStringLiteral("Moved Permanently");
+    case 302:
+        return QStringLiteral("Found");
+    case 303:
+        return QStringLiteral("See Other");
+    case 304:
+        return QStringLiteral("Not Modified");
+    case 307:
+        return QStringLiteral("Temporary Redirect");
+    case 308:
+        return QStringLiteral("Permanent Redirect");
+    case 400:
+        return QStringLiteral("Bad Request");
+    case 401:
+        return QStringLiteral("Unauthorized");
+    case 403:
+        return QStringLiteral("Forbidden");
+    case 404:
+        return QStringLiteral("Not Found");
+    case 405:
+        return QStringLiteral("Method Not Allowed");
+    case 408:
+        return QStringLiteral("Request Timeout");
+    case 429:
+        return QStringLiteral("Too Many Requests");
+    case 500:
+        return QStringLiteral("Internal Server Error");
+    case 501:
+        return QStringLiteral("Not Implemented");
+    case 502:
+        return QStringLiteral("Bad Gateway");
+    case 503:
+        return QStringLiteral("Service Unavailable");
+    case 504:
+        return QStringLiteral("Gateway Timeout");
+    default:
+        return QStringLiteral("HTTP status ") + QString::number(status);
     }
 }
 
@@ -154,8 +173,7 @@ struct GatewayClient::Call {
 };
 
 GatewayClient::GatewayClient(CertificatePins& pins, ReplyMessageBox& messageBox)
-    : m_manager(std::make_unique<QNetworkAccessManager>()), m_pins(pins),
-      m_messageBox(messageBox) {
+    : m_manager(std::make_unique<QNetworkAccessManager>()), m_pins(pins), m_messageBox(messageBox) {
     // The gateway is on the local network; a proxy would only be one more party to see the
     // token.
     m_manager->setProxy(QNetworkProxy::NoProxy);
@@ -271,8 +289,8 @@ std::optional<std::string> GatewayClient::failureOf(const Call& call,
                                                     const QNetworkReply& network) const {
     switch (call.cause) {
     case Cause::TimedOut:
-        return failureText(kTimedOut, "The gateway did not answer within " +
-                                          durationText(m_timeout));
+        return failureText(kTimedOut,
+                           "The gateway did not answer within " + durationText(m_timeout));
     case Cause::TooLarge:
         return failureText(kReplyTooLarge, QStringLiteral("The reply is larger than 4 MiB"));
     case Cause::Cancelled:
@@ -307,10 +325,16 @@ void GatewayClient::abort() {
     }
 }
 
-bool GatewayClient::pending() const { return !m_calls.empty(); }
+bool GatewayClient::pending() const {
+    return !m_calls.empty();
+}
 
-void GatewayClient::setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+void GatewayClient::setTimeout(std::chrono::milliseconds timeout) {
+    m_timeout = timeout;
+}
 
-std::chrono::milliseconds GatewayClient::timeout() const { return m_timeout; }
+std::chrono::milliseconds GatewayClient::timeout() const {
+    return m_timeout;
+}
 
 } // namespace quorvane::gateway

@@ -21,7 +21,9 @@ class ReplyMessageBox;
 // (the HRESULT form of its 12xxx errors), so an error text reads as it does there; a failed
 // HTTP status is reported with the status itself ("Error 401: Unauthorized").
 namespace requesterrors {
-constexpr int fromWin32(int code) { return -2147024896 + code; }
+constexpr int fromWin32(int code) {
+    return -2147024896 + code;
+}
 
 // 12002: no complete reply within the client's time-out.
 inline constexpr int kTimedOut = fromWin32(12002);

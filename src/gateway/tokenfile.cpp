@@ -15,7 +15,9 @@ namespace {
 // put there by mistake must not fill memory.
 constexpr std::size_t kReadLimit = 64 * 1024;
 
-bool isBreak(char c) { return c == ',' || c == '\r' || c == '\n'; }
+bool isBreak(char c) {
+    return c == ',' || c == '\r' || c == '\n';
+}
 
 // A byte that must not stand inside a header value: blanks, tabs, line ends, other controls.
 bool isBlankOrControl(char c) {
@@ -23,7 +25,9 @@ bool isBlankOrControl(char c) {
     return byte <= 0x20 || byte == 0x7F;
 }
 
-bool isTrimmed(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isTrimmed(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 } // namespace
 
@@ -35,8 +39,8 @@ std::string firstField(std::string_view bytes) {
     if (bytes[start] == '"') {
         const std::size_t close = bytes.find('"', start + 1);
         return std::string(bytes.substr(start + 1, close == std::string_view::npos
-                                                        ? std::string_view::npos
-                                                        : close - start - 1));
+                                                       ? std::string_view::npos
+                                                       : close - start - 1));
     }
     std::size_t end = start;
     while (end < bytes.size() && !isBreak(bytes[end])) {

@@ -138,10 +138,9 @@ TEST(CertificatePins, DefaultStoreIsTheUsersQuorvaneSettings) {
     pins.check("192.168.1.5", certificate);
 
     ASSERT_TRUE(QFile::exists(expectedFile));
-    EXPECT_EQ(QSettings(expectedFile, QSettings::IniFormat)
-                  .value("Certificates/192.168.1.5")
-                  .toString(),
-              CertificatePins::fingerprint(certificate));
+    EXPECT_EQ(
+        QSettings(expectedFile, QSettings::IniFormat).value("Certificates/192.168.1.5").toString(),
+        CertificatePins::fingerprint(certificate));
 }
 
 struct KeyRow {
@@ -150,7 +149,9 @@ struct KeyRow {
     const char* key;
 };
 
-void PrintTo(const KeyRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const KeyRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class CertificatePinKey : public ::testing::TestWithParam<KeyRow> {};
 

@@ -35,8 +35,7 @@ TEST_F(GatewayClientRequest, SendsBearerTokenAndAcceptAndReturnsTheBody) {
     EXPECT_EQ(outcome.reply, body);
     EXPECT_EQ(header(simulator, "Authorization"), "Bearer " + gatewayToken());
     EXPECT_EQ(header(simulator, "Accept"), "application/json");
-    EXPECT_EQ(simulator.lastRequest()->target.toStdString(),
-              "/ivp/meters/readings?cache=14:05:09");
+    EXPECT_EQ(simulator.lastRequest()->target.toStdString(), "/ivp/meters/readings?cache=14:05:09");
     EXPECT_TRUE(messageBox.shown.empty());
 }
 
@@ -71,11 +70,11 @@ TEST_F(GatewayClientRequest, UrlWithoutHostSendsNothing) {
     std::string reply = "stale";
     std::string errorText;
 
-    client->ApiGet("https:///ivp/meters/readings?cache=14:05:09", gatewayToken(), reply,
-                   errorText);
+    client->ApiGet("https:///ivp/meters/readings?cache=14:05:09", gatewayToken(), reply, errorText);
 
-    EXPECT_EQ(errorText,
-              "Error -2147012891: The URL is not valid: https:///ivp/meters/readings?cache=14:05:09");
+    EXPECT_EQ(
+        errorText,
+        "Error -2147012891: The URL is not valid: https:///ivp/meters/readings?cache=14:05:09");
     EXPECT_EQ(reply, "");
 }
 
@@ -109,7 +108,9 @@ struct StatusRow {
     std::string errorText;
 };
 
-void PrintTo(const StatusRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const StatusRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class GatewayClientStatus : public ClientRig, public ::testing::WithParamInterface<StatusRow> {};
 
@@ -125,12 +126,12 @@ TEST_P(GatewayClientStatus, StatusOutside2xxIsAFailureWithoutMessageBox) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, GatewayClientStatus,
-    ::testing::Values(
-        StatusRow{"NotFoundWithErrorBody", 404, testData("readings-fw3.8.10-not-found.json"),
-                  "Error 404: Not Found"},
-        StatusRow{"ServerError", 500, "", "Error 500: Internal Server Error"},
-        StatusRow{"ReasonPhraseTakenFromTheReply", 503, "busy",
-                  "Error 503: Service Temporarily Unavailable"}),
+    ::testing::Values(StatusRow{"NotFoundWithErrorBody", 404,
+                                testData("readings-fw3.8.10-not-found.json"),
+                                "Error 404: Not Found"},
+                      StatusRow{"ServerError", 500, "", "Error 500: Internal Server Error"},
+                      StatusRow{"ReasonPhraseTakenFromTheReply", 503, "busy",
+                                "Error 503: Service Temporarily Unavailable"}),
     [](const ::testing::TestParamInfo<StatusRow>& row) { return std::string(row.param.name); });
 
 TEST_F(GatewayClientRequest, WrongTokenIsUnauthorized) {
@@ -248,7 +249,9 @@ struct ErrorBodyRow {
     std::vector<std::string> shown;
 };
 
-void PrintTo(const ErrorBodyRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const ErrorBodyRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class GatewayClientErrorBody : public ClientRig,
                                public ::testing::WithParamInterface<ErrorBodyRow> {};

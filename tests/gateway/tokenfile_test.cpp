@@ -30,7 +30,9 @@ struct FieldRow {
     std::string token;
 };
 
-void PrintTo(const FieldRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const FieldRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class TokenFileFirstField : public ::testing::TestWithParam<FieldRow> {};
 
@@ -192,7 +194,9 @@ struct HeaderRow {
     std::optional<std::string> value;
 };
 
-void PrintTo(const HeaderRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const HeaderRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class HeaderToken : public ::testing::TestWithParam<HeaderRow> {};
 
