@@ -72,10 +72,13 @@ public:
     GatewayClient(const GatewayClient&) = delete;
     GatewayClient& operator=(const GatewayClient&) = delete;
 
-    // Fails with kTimedOut when no complete reply is in within timeout() of the call; failures
-    // have the texts documented with requesterrors. A reply whose HTTP status is outside
-    // 200-299 fails with "Error <status>: <reason phrase>". A successful body containing
-    // "error" is first shown (at most kMessageBoxCharacters of it) in the message box.
+    // The token goes out without its leading and trailing blanks, tabs, CR and LF; one with
+    // white space or a control character inside fails with kInvalidToken before anything is
+    // sent. Fails with kTimedOut when no complete reply is in within timeout() of the call,
+    // with kCancelled after abort() or when the application quits meanwhile; a reply whose HTTP
+    // status is outside 200-299 fails with "Error <status>: <reason phrase>". The body is read
+    // as UTF-8; one containing "error" is first shown (at most kMessageBoxCharacters of it) in
+    // the message box, and still returned whole.
     void ApiGet(const std::string& url, const std::string& token, std::string& reply,
                 std::string& errorText) override;
 
