@@ -47,15 +47,6 @@ TEST(ReadingsBody, NumbersHaveThreeDecimalsAndNegativeZeroKeepsItsSign) {
     }
 }
 
-TEST(ReadingsBody, CompactLayoutHoldsTheSameReadingsOnOneLine) {
-    ReadingsModel model;
-    const auto meters = model.readingsAt(QDateTime(kDay, QTime(9, 30)));
-    const QByteArray compact = readingsBody(meters, BodyLayout::Compact);
-    EXPECT_FALSE(compact.contains(' ') || compact.contains('\n'));
-    EXPECT_TRUE(compact.startsWith("[{\"eid\":704643328,\"timestamp\":"));
-    EXPECT_EQ(QJsonDocument::fromJson(compact), QJsonDocument::fromJson(readingsBody(meters)));
-}
-
 TEST(ReadingsBody, OversizeBodyHasTheAskedSizeAndStaysOneJsonList) {
     ReadingsModel model;
     const auto meters = model.readingsAt(QDateTime(kDay, QTime(12, 0)));
@@ -67,7 +58,6 @@ TEST(ReadingsBody, OversizeBodyHasTheAskedSizeAndStaysOneJsonList) {
     } rows[] = {
         {"five MiB", 5 * 1024 * 1024, 5 * 1024 * 1024},
         {"one byte over normal", normal + 1, normal + 1},
-        {"two copies and a bit", 2 * normal + 100, 2 * normal + 100},
         {"smaller than normal", 10, normal},
     };
     for (const auto& row : rows) {
