@@ -157,8 +157,7 @@ void ReadingCycle::RequestReadings() {
 }
 
 void ReadingCycle::timeStampRule(std::string_view currentItem) {
-    if (currentItem.find("timestamp") == std::string_view::npos ||
-        m_ports.boxes.text(Box::TimeStamp) != "0") {
+    if (m_ports.boxes.text(Box::TimeStamp) != "0") {
         return;
     }
     const support::Epoch e = support::valueTextToFixedPoint(timeStampDigits(currentItem));

@@ -65,7 +65,7 @@ private:
     bool tokenDialogVisible() const;
     // Requests the readings into ResponseText; announces a failure for 15 s and then empties it.
     void RequestReadings();
-    // Shows the first time stamp of a reply in TimeStamp while it still reads "0".
+    // Shows a "timestamp" entry in TimeStamp while that still reads "0".
     void timeStampRule(std::string_view currentItem);
 
     ReadingPorts m_ports;

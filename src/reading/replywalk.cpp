@@ -14,10 +14,12 @@ bool contains(std::string_view entry, std::string_view key) {
 
 void testEntry(std::string_view entry, EntryTests& tests, support::Trap& trap) {
     // A pair that shares its entry with a bracket is not examined at all.
-    if (entry.find_first_of("[]") != std::string_view::npos) {
+    if (entry.find('[') != std::string_view::npos || entry.find(']') != std::string_view::npos) {
         return;
     }
-    trap.run([&] { tests.timeStampRule(entry); });
+    if (contains(entry, "timestamp")) {
+        trap.run([&] { tests.timeStampRule(entry); });
+    }
     // "reactivePower" contains "activePower"; its entries are left alone altogether.
     if (contains(entry, "reactivePower")) {
         return;

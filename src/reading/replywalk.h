@@ -12,7 +12,7 @@ class EntryTests {
 public:
     virtual ~EntryTests() = default;
 
-    // Called for every entry without brackets; acts only on the first "timestamp" entry.
+    // Called for every entry without brackets that contains "timestamp".
     virtual void timeStampRule(std::string_view currentItem) = 0;
     virtual void GetVolts(std::string_view currentItem) = 0;
     virtual void GetPFs(std::string_view currentItem) = 0;
@@ -22,8 +22,9 @@ public:
 };
 
 // Cuts `reply` at every comma and applies the key tests to each entry from the first to the
-// last. Every call but powerRule() runs as one statement under `trap`, so after the first
-// failure the walk goes on with the next key test and a second failure passes to the caller.
+// last, in one pass. Every call but powerRule() runs as one statement under `trap`, so after
+// the first failure the walk goes on with the next key test and a second failure passes to the
+// caller.
 void walkReply(std::string_view reply, EntryTests& tests, support::Trap& trap);
 
 // The part of an entry after its first colon, up to a second colon or the end; nothing for an
