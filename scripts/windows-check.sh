@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# The Windows check of the Qt-free core:
+#  1. builds quorvane_core natively (build-corecheck/) and fails if its library holds a Qt symbol;
+#  2. builds quorvane_core and its tests with MinGW-w64 (build-windows/);
+#  3. runs every test program under Wine, in a fresh Wine prefix, with TZ=UTC,
+#     TZ=Europe/Amsterdam and TZ=Asia/Kolkata.
+# Exits non-zero when any step fails; ends with a summary either way.
+# Environment: QUORVANE_JOBS (build jobs, default 2), QUORVANE_WERROR (default ON).
+set -uo pipefail
+cd "$(dirname "$0")/.." || exit 1
+root=$(pwd)
+
+jobs=${QUORVANE_JOBS:-2}
+werror=${QUORVANE_WERROR:-ON}
+# -O2: GCC 12 at -O3 reports false -Wrestrict overlaps inside std::string.
+build_type=RelWithDebInfo
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+native_dir="$root/build-corecheck"
+windows_dir="$root/build-windows"
+# Each zone with the bias (minutes west of UTC) that Windows must report for it.
+zones=(UTC Europe/Amsterdam Asia/Kolkata)
+declare -A zone_bias=([UTC]=0 [Europe/Amsterdam]=-60 [Asia/Kolkata]=-330)
+
+summary=()
+failed=0
+pass() { summary+=("PASS  $1"); }
+fail() {
+    summary+=("FAIL  $1")
+    failed=1
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-check.XXXXXX")
+export WINEPREFIX="$work/wineprefix"
+export WINEDEBUG=-all
+# No Mono or Gecko installer (they would try to download), no menu entries, no windows on a
+# display.
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+unset DISPLAY WAYLAND_DISPLAY
+
+cleanup() {
+    if [[ -d "$WINEPREFIX" ]]; then
+        "$wineserver" -k >/dev/null 2>&1
+        "$wineserver" -w >/dev/null 2>&1
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Builds with make or ninja, going on past failing targets so that every error is seen at once.
+build() {
+    local dir=$1 log=$2
+    shift 2
+    local keep_going=(-k)
+    if [[ -f "$dir/build.ninja" ]]; then
+        keep_going=(-k 0)
+    fi
+    cmake --build "$dir" -j "$jobs" "$@" -- "${keep_going[@]}" >"$log" 2>&1
+}
+
+# Prints the errors of a build log with the project's own places that lead to them.
+show_errors() {
+    local pattern=": (fatal )?error:|undefined reference|multiple definition"
+    pattern+="|$root/(src|tests)/[^ :]+:[0-9]+"
+    grep -E "$pattern" "$1" | grep -v '^g\?make' | awk '!seen[$0]++' | head -60 | sed 's/^/    /'
+    echo "    (whole log: $1)"
+}
+
+section() { printf '\n==== %s\n' "$1"; }
+
+# --- 1. The native core holds no Qt -------------------------------------------------------
+section "Native core (build-corecheck/)"
+native_lib="$native_dir/lib/libquorvane_core.a"
+if cmake -S "$root" -B "$native_dir" -DQUORVANE_CORE_ONLY=ON -DQUORVANE_WERROR="$werror" \
+        -DCMAKE_BUILD_TYPE="$build_type" >"$work/native-configure.log" 2>&1 &&
+    build "$native_dir" "$native_dir/windows-check-build.log" --target quorvane_core; then
+    qt_symbols=$(nm -C "$native_lib" |
+        grep -E '(^|[^A-Za-z0-9_])(Q[A-Z][A-Za-z0-9_]*|qt_[A-Za-z0-9_]*)' || true)
+    if [[ -z "$qt_symbols" ]]; then
+        pass "native quorvane_core has no Qt symbol"
+    else
+        fail "native quorvane_core has Qt symbols"
+        printf '%s\n' "$qt_symbols" | head -20 | sed 's/^/    /'
+    fi
+else
+    fail "native quorvane_core build"
+    tail -20 "$work/native-configure.log"
+    show_errors "$native_dir/windows-check-build.log"
+fi
+
+# --- 2. The Windows cross build -------------------------------------------------------------
+section "Windows build (build-windows/)"
+windows_built=0
+if ! cmake -S "$root" -B "$windows_dir" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQUORVANE_CORE_ONLY=ON \
+        -DQUORVANE_WERROR="$werror" -DCMAKE_BUILD_TYPE="$build_type" \
+        >"$work/windows-configure.log" 2>&1; then
+    fail "Windows configure"
+    tail -30 "$work/windows-configure.log"
+elif rm -f "$windows_dir"/bin/*.exe &&
+    # Removed first: a program that fails to link must not run in its older form.
+    build "$windows_dir" "$windows_dir/windows-check-build.log"; then
+    pass "Windows build of quorvane_core and its tests"
+    windows_built=1
+else
+    fail "Windows build of quorvane_core and its tests (errors below; tests that built still run)"
+    show_errors "$windows_dir/windows-check-build.log"
+    windows_built=1
+fi
+for exe in "$windows_dir"/bin/*.exe; do
+    [[ -f "$exe" ]] && echo "    built: bin/${exe##*/}"
+done
+
+# --- 3. The tests under Wine, in three zones ------------------------------------------------
+if [[ $windows_built == 1 ]]; then
+    section "Wine prefix"
+    # Wine writes into the home and XDG folders as well as the prefix: all of them are temporary.
+    export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+    export XDG_CACHE_HOME="$work/cache"
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
+    # The first start sets the prefix up (about 10 s); wait until it is complete.
+    if "$wine" wineboot -i >"$work/wineboot.log" 2>&1 && "$wineserver" -w; then
+        echo "    $WINEPREFIX ready"
+    else
+        fail "wineboot in a fresh prefix"
+        tail -20 "$work/wineboot.log"
+    fi
+
+    # A small program that prints what Windows reports as the local zone, so that a run in a
+    # zone that Wine did not take up cannot pass for a run in that zone.
+    cat >"$work/zoneprobe.c" <<'EOF'
+#include <stdio.h>
+#include <windows.h>
+int main(void) {
+    TIME_ZONE_INFORMATION zone;
+    GetTimeZoneInformation(&zone);
+    printf("%ld\n", (long)zone.Bias);
+    return 0;
+}
+EOF
+    x86_64-w64-mingw32-gcc-posix -O2 -o "$work/zoneprobe.exe" "$work/zoneprobe.c"
+
+    # Test programs that did not build are reported once here and left out of the runs.
+    missing=()
+    while read -r name exe; do
+        if [[ ! -f "$exe" ]]; then
+            missing+=("$name")
+        fi
+    done < <(grep -rh '^add_test(' --include=CTestTestfile.cmake "$windows_dir/tests" |
+        sed -E 's/^add_test\(\[=\[([^]]+)\]=\] "[^"]*" "([^"]+)".*/\1 \2/')
+    skip=()
+    if ((${#missing[@]} > 0)); then
+        fail "test programs not built: ${missing[*]}"
+        skip=(-E "^($(IFS='|'; echo "${missing[*]}"))\$")
+    fi
+
+    for zone in "${zones[@]}"; do
+        section "Tests under Wine, TZ=$zone"
+        bias=$(TZ=$zone "$wine" "$work/zoneprobe.exe" 2>/dev/null | tr -d '\r')
+        if [[ "$bias" != "${zone_bias[$zone]}" ]]; then
+            fail "TZ=$zone: Wine reports bias '$bias', expected ${zone_bias[$zone]}"
+            continue
+        fi
+        log="$work/ctest-${zone//\//-}.log"
+        TZ=$zone ctest --test-dir "$windows_dir" "${skip[@]}" --output-on-failure \
+            --no-tests=error --timeout 300 -j "$jobs" 2>&1 | tee "$log"
+        status=${PIPESTATUS[0]}
+        result=$(grep -E 'tests passed|No tests were found' "$log" | tail -1)
+        if [[ $status == 0 ]]; then
+            pass "TZ=$zone (bias $bias): $result"
+        else
+            failing=$(sed -nE 's/^\s+[0-9]+ - (.*)$/\1/p' "$log" | tr '\n' ' ')
+            fail "TZ=$zone (bias $bias): ${result:-ctest failed}${failing:+: $failing}"
+        fi
+    done
+fi
+
+section "Summary"
+printf '%s\n' "${summary[@]}"
+if [[ $failed == 0 ]]; then
+    echo "Windows check passed."
+else
+    echo "Windows check FAILED."
+fi
+exit $failed
