@@ -1,11 +1,10 @@
 #include "support/failure.h"
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace quorvane::support {
 namespace {
@@ -21,8 +20,7 @@ Failure passedOn(const std::function<void()>& call) {
 }
 
 // Names a table row's test after the row.
-template <class Row>
-std::string rowName(const ::testing::TestParamInfo<Row>& row) {
+template <class Row> std::string rowName(const ::testing::TestParamInfo<Row>& row) {
     return row.param.name;
 }
 
@@ -81,7 +79,9 @@ struct LoggedLabelRow {
     int expectedLabel;
 };
 
-void PrintTo(const LoggedLabelRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const LoggedLabelRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class TrapLogAndResume : public ::testing::TestWithParam<LoggedLabelRow> {};
 
@@ -113,10 +113,9 @@ TEST_P(TrapLogAndResume, LogsLabelAndFailureOnceAndPassesTheSecondFailureOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Labels, TrapLogAndResume,
-    ::testing::Values(
-        LoggedLabelRow{"InTheLabelledStatement", {2945, 2955}, 2965, 2965},
-        LoggedLabelRow{"UnlabelledAfterALabel", {2945, 2955}, 0, 2955},
-        LoggedLabelRow{"BeforeAnyLabel", {}, 0, 0}),
+    ::testing::Values(LoggedLabelRow{"InTheLabelledStatement", {2945, 2955}, 2965, 2965},
+                      LoggedLabelRow{"UnlabelledAfterALabel", {2945, 2955}, 0, 2955},
+                      LoggedLabelRow{"BeforeAnyLabel", {}, 0, 0}),
     rowName<LoggedLabelRow>);
 
 TEST(Trap, FailingLoggerPassesItsOwnFailureOn) {
@@ -138,7 +137,9 @@ struct ErrorTextRow {
     std::string expected;
 };
 
-void PrintTo(const ErrorTextRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const ErrorTextRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class TrapErrorText : public ::testing::TestWithParam<ErrorTextRow> {};
 
@@ -169,7 +170,9 @@ struct CatalogueRow {
     std::string description;
 };
 
-void PrintTo(const CatalogueRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const CatalogueRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class FailureCatalogue : public ::testing::TestWithParam<CatalogueRow> {};
 
@@ -190,8 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
         CatalogueRow{"DeviceIoError", errors::kDeviceIoError, "Device I/O error"},
         CatalogueRow{"DiskFull", errors::kDiskFull, "Disk full"},
         CatalogueRow{"PermissionDenied", errors::kPermissionDenied, "Permission denied"},
-        CatalogueRow{"PathFileAccessError", errors::kPathFileAccessError,
-                     "Path/File access error"},
+        CatalogueRow{"PathFileAccessError", errors::kPathFileAccessError, "Path/File access error"},
         CatalogueRow{"PathNotFound", errors::kPathNotFound, "Path not found"},
         CatalogueRow{"FormAlreadyShown", errors::kFormAlreadyShown,
                      "Form already displayed; can't show modally"},
