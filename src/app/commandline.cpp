@@ -108,6 +108,8 @@ std::string usageText() {
            "                             stay on top, pinned certificates\n";
 }
 
-std::string versionLine() { return std::string("Quorvane ") + kVersionText; }
+std::string versionLine() {
+    return std::string("Quorvane ") + kVersionText;
+}
 
 } // namespace quorvane::app

@@ -4,7 +4,9 @@
 
 namespace quorvane::app {
 
-ErrorReplyBox::~ErrorReplyBox() { shutDown(); }
+ErrorReplyBox::~ErrorReplyBox() {
+    shutDown();
+}
 
 void ErrorReplyBox::showReply(const std::string& text) {
     if (m_shutDown) {
@@ -21,7 +23,9 @@ void ErrorReplyBox::showReply(const std::string& text) {
     m_box = outer;
 }
 
-QMessageBox* ErrorReplyBox::shown() const { return m_box; }
+QMessageBox* ErrorReplyBox::shown() const {
+    return m_box;
+}
 
 void ErrorReplyBox::shutDown() {
     m_shutDown = true;

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <string>
+#include "gateway/replymessagebox.h"
 
 #include <QPointer>
-
-#include "gateway/replymessagebox.h"
+#include <string>
 
 class QMessageBox;
 

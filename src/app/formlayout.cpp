@@ -1,12 +1,14 @@
 #include "app/formlayout.h"
 
-#include <QWidget>
-
 #include "app/windowoptions.h"
+
+#include <QWidget>
 
 namespace quorvane::app {
 
-int twipsToPixels(double twips) { return qRound(twips / kTwipsPerPixel); }
+int twipsToPixels(double twips) {
+    return qRound(twips / kTwipsPerPixel);
+}
 
 void placeTwips(QWidget& control, double left, double top, double width, double height) {
     control.setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <optional>
-
 #include <QFont>
+#include <optional>
 
 class QWidget;
 

@@ -1,17 +1,16 @@
 #include "app/frmcustominput.h"
 
+#include "app/formlayout.h"
+
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-
-#include "app/formlayout.h"
 
 namespace quorvane::app {
 
 namespace {
 
-QPushButton* makeButton(const QString& name, const QString& caption, double left,
-                        QWidget* parent) {
+QPushButton* makeButton(const QString& name, const QString& caption, double left, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     placeTwips(*button, left, 2400, 855, 495);
@@ -57,6 +56,8 @@ void frmCustomInput::cmdCancel_Click() {
     hide();
 }
 
-void frmCustomInput::reject() { cmdCancel_Click(); }
+void frmCustomInput::reject() {
+    cmdCancel_Click();
+}
 
 } // namespace quorvane::app

@@ -1,10 +1,10 @@
 #include "app/frmtimeoutmsg.h"
 
-#include <QPlainTextEdit>
-#include <QPushButton>
-
 #include "app/formlayout.h"
 #include "support/failure.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 namespace quorvane::app {
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include <QDialog>
 #include <QTimer>
+#include <cstdint>
+#include <string>
 
 class QPlainTextEdit;
 class QPushButton;

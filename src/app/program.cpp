@@ -1,14 +1,5 @@
 #include "app/program.h"
 
-#include <iostream>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include <QApplication>
-#include <QSettings>
-#include <QStringList>
-
 #include "app/commandline.h"
 #include "app/endsignals.h"
 #include "app/errorreplybox.h"
@@ -18,6 +9,14 @@
 #include "gateway/certificatepins.h"
 #include "gateway/gatewayclient.h"
 #include "support/failure.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStringList>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace quorvane::app {
 
@@ -35,8 +34,8 @@ int forgetCertificates(int argc, char** argv) {
     const QCoreApplication application(argc, argv);
     gateway::CertificatePins pins;
     const int count = pins.forgetAll();
-    std::cout << "Forgot " << count << " pinned gateway certificate"
-              << (count == 1 ? "" : "s") << "." << std::endl;
+    std::cout << "Forgot " << count << " pinned gateway certificate" << (count == 1 ? "" : "s")
+              << "." << std::endl;
     return 0;
 }
 

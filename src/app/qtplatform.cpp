@@ -57,7 +57,9 @@ std::string QtLocaleTexts::dateTimeText(const support::CalendarTime& time) const
     return m_locale.toString(date, QLocale::ShortFormat).toStdString() + " " + timeText(time);
 }
 
-QtClock::QtClock() { m_elapsed.start(); }
+QtClock::QtClock() {
+    m_elapsed.start();
+}
 
 std::uint32_t QtClock::tickCount() {
     // The counter wraps like the platform's 32-bit tick count.

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QLocale>
-
 #include "support/clock.h"
 #include "support/localetexts.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
 
 // The Qt side of the core's locale and clock interfaces.
 namespace quorvane::app {

@@ -1,9 +1,14 @@
 #include "app/quorvanefrm.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <iostream>
-#include <vector>
+#include "app/commandline.h"
+#include "app/formlayout.h"
+#include "app/frmcustominput.h"
+#include "app/frmtimeoutmsg.h"
+#include "app/settings.h"
+#include "app/windowmenu.h"
+#include "gateway/tokenfile.h"
+#include "quorvane/version.h"
+#include "support/failure.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,16 +20,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-
-#include "app/commandline.h"
-#include "app/formlayout.h"
-#include "app/frmcustominput.h"
-#include "app/frmtimeoutmsg.h"
-#include "app/settings.h"
-#include "app/windowmenu.h"
-#include "gateway/tokenfile.h"
-#include "quorvane/version.h"
-#include "support/failure.h"
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <vector>
 
 namespace quorvane::app {
 
@@ -142,7 +141,9 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
 }
 
 // Characters as the user counts them, not UTF-16 units.
-qsizetype characterCount(const QString& text) { return text.toUcs4().size(); }
+qsizetype characterCount(const QString& text) {
+    return text.toUcs4().size();
+}
 
 std::uint32_t toBgr(const QColor& colour) {
     return static_cast<std::uint32_t>(colour.red()) |
@@ -202,14 +203,16 @@ void Quorvanefrm::createControls() {
     }
     for (int i = 0; i < support::kBoxCount; ++i) {
         const auto name = support::boxName(static_cast<Box>(i));
-        m_boxes[static_cast<std::size_t>(i)] =
-            findChild<QWidget*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        m_boxes[static_cast<std::size_t>(i)] = findChild<QWidget*>(
+            QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     }
     m_label8 = findChild<QLabel*>("Label8");
     m_createOutputchk = findChild<QCheckBox*>("CreateOutputchk");
 }
 
-QWidget* Quorvanefrm::box(Box which) const { return m_boxes.at(static_cast<std::size_t>(which)); }
+QWidget* Quorvanefrm::box(Box which) const {
+    return m_boxes.at(static_cast<std::size_t>(which));
+}
 
 // ---- Start-up and shutdown
 
@@ -227,10 +230,9 @@ void Quorvanefrm::Form_Load() {
     LoadSettings(*this, m_services.settings);
     m_settingsLoaded = true;
 
-    setWindowTitle(windowTitle() + QStringLiteral(" V%1.%2.%3")
-                                       .arg(kVersionMajor)
-                                       .arg(kVersionMinor)
-                                       .arg(kVersionRevision));
+    setWindowTitle(
+        windowTitle() +
+        QStringLiteral(" V%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 
     if (isConsumptionVariant(m_services.programPath)) {
         m_cycle->setConsumptionVariant(true);
@@ -292,9 +294,13 @@ void Quorvanefrm::endProgram() {
 
 // ---- Polling
 
-void Quorvanefrm::Startbtn_Click() { Timer1.setEnabled(true); }
+void Quorvanefrm::Startbtn_Click() {
+    Timer1.setEnabled(true);
+}
 
-void Quorvanefrm::Stopbtn_Click() { Timer1.setEnabled(false); }
+void Quorvanefrm::Stopbtn_Click() {
+    Timer1.setEnabled(false);
+}
 
 void Quorvanefrm::Timer1_Timer() {
     if (m_closing) {
@@ -320,8 +326,8 @@ void Quorvanefrm::Timer1_Timer() {
 void Quorvanefrm::Delay_LostFocus() {
     const QString typed = QString::fromStdString(text(Box::Delay)).trimmed();
     const bool digitsOnly =
-        !typed.isEmpty() && std::all_of(typed.begin(), typed.end(),
-                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+        !typed.isEmpty() &&
+        std::all_of(typed.begin(), typed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     bool converted = false;
     const int milliseconds = digitsOnly ? typed.toInt(&converted) : -1;
     if (!converted || milliseconds > kLongestDelay) {
@@ -331,7 +337,9 @@ void Quorvanefrm::Delay_LostFocus() {
     Timer1.setInterval(milliseconds);
 }
 
-void Quorvanefrm::Grid_DblClick() { togglePhasePanel(*this); }
+void Quorvanefrm::Grid_DblClick() {
+    togglePhasePanel(*this);
+}
 
 void Quorvanefrm::IP_DblClick() {
     setOuterWidth(kWidthPhases);
@@ -497,7 +505,9 @@ void Quorvanefrm::setBackColour(Box which, std::uint32_t colour) {
     control->setPalette(palette);
 }
 
-std::string Quorvanefrm::toolTip(Box which) const { return box(which)->toolTip().toStdString(); }
+std::string Quorvanefrm::toolTip(Box which) const {
+    return box(which)->toolTip().toStdString();
+}
 
 void Quorvanefrm::setToolTip(Box which, std::string_view value) {
     box(which)->setToolTip(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
@@ -512,14 +522,26 @@ int Quorvanefrm::writeCheckValue() const {
 
 // ---- Window options
 
-double Quorvanefrm::outerTop() const { return m_top.report(frameGeometry().y()); }
-double Quorvanefrm::outerLeft() const { return m_left.report(frameGeometry().x()); }
-double Quorvanefrm::outerWidth() const { return m_width.report(frameGeometry().width()); }
-double Quorvanefrm::outerHeight() const { return m_height.report(frameGeometry().height()); }
+double Quorvanefrm::outerTop() const {
+    return m_top.report(frameGeometry().y());
+}
+double Quorvanefrm::outerLeft() const {
+    return m_left.report(frameGeometry().x());
+}
+double Quorvanefrm::outerWidth() const {
+    return m_width.report(frameGeometry().width());
+}
+double Quorvanefrm::outerHeight() const {
+    return m_height.report(frameGeometry().height());
+}
 
-void Quorvanefrm::setOuterTop(double twips) { move(frameGeometry().x(), m_top.set(twips)); }
+void Quorvanefrm::setOuterTop(double twips) {
+    move(frameGeometry().x(), m_top.set(twips));
+}
 
-void Quorvanefrm::setOuterLeft(double twips) { move(m_left.set(twips), frameGeometry().y()); }
+void Quorvanefrm::setOuterLeft(double twips) {
+    move(m_left.set(twips), frameGeometry().y());
+}
 
 void Quorvanefrm::setOuterWidth(double twips) {
     const int frame = frameGeometry().width() - width();
@@ -541,13 +563,21 @@ double Quorvanefrm::screenHeight() const {
     return screen != nullptr ? screen->size().height() * kTwipsPerPixel : 0.0;
 }
 
-QString Quorvanefrm::ipText() const { return static_cast<QLineEdit*>(box(Box::IP))->text(); }
+QString Quorvanefrm::ipText() const {
+    return static_cast<QLineEdit*>(box(Box::IP))->text();
+}
 
-void Quorvanefrm::setIpText(const QString& ip) { static_cast<QLineEdit*>(box(Box::IP))->setText(ip); }
+void Quorvanefrm::setIpText(const QString& ip) {
+    static_cast<QLineEdit*>(box(Box::IP))->setText(ip);
+}
 
-void Quorvanefrm::setWriteCheckValue(int value) { m_createOutputchk->setChecked(value == 1); }
+void Quorvanefrm::setWriteCheckValue(int value) {
+    m_createOutputchk->setChecked(value == 1);
+}
 
-bool Quorvanefrm::stayOnTop() const { return windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+bool Quorvanefrm::stayOnTop() const {
+    return windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
 
 void Quorvanefrm::setStayOnTop(bool on) {
     const bool shown = isVisible();

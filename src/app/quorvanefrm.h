@@ -1,13 +1,5 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
-
-#include <QWidget>
-
 #include "app/formlayout.h"
 #include "app/polltimer.h"
 #include "app/windowoptions.h"
@@ -18,6 +10,13 @@
 #include "support/errorlog.h"
 #include "support/localetexts.h"
 #include "support/notices.h"
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 
 class QCheckBox;
 class QLabel;

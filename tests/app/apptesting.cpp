@@ -1,0 +1,77 @@
+#include "apptesting.h"
+
+#include "app/settings.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTimer>
+#include <cstdlib>
+
+namespace quorvane::testing {
+
+AppPlaces::AppPlaces() : m_previous(std::filesystem::current_path()) {
+    ::setenv("XDG_CONFIG_HOME", m_config.path().c_str(), 1);
+    // QSettings reads XDG_CONFIG_HOME once per process; this keeps every test of a run apart.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(m_config.path().string()));
+    std::filesystem::current_path(m_work.path());
+}
+
+AppPlaces::~AppPlaces() {
+    std::filesystem::current_path(m_previous);
+}
+
+std::filesystem::path AppPlaces::settingsFile() const {
+    return m_config.path() / "Quorvane" / "Quorvane.conf";
+}
+
+void AppPlaces::storeSettings(const std::string& lines) const {
+    std::filesystem::create_directories(settingsFile().parent_path());
+    writeFileBytes(settingsFile(), "[Settings]\n" + lines);
+}
+
+ModalWatcher::ModalWatcher(Handler handler) : m_handler(std::move(handler)) {
+    qApp->installEventFilter(this);
+}
+
+ModalWatcher::~ModalWatcher() {
+    qApp->removeEventFilter(this);
+}
+
+bool ModalWatcher::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && widget != nullptr && widget->isWindow() &&
+        widget->isModal()) {
+        // Queued, so that it runs inside the window's modal loop.
+        QTimer::singleShot(0, this, [this, modal = QPointer<QWidget>(widget)] {
+            if (modal && modal->isVisible()) {
+                ++m_seen;
+                m_handler(*modal);
+            }
+        });
+    }
+    return false;
+}
+
+WindowRig::WindowRig(std::string programPath, std::string arguments)
+    : settings(app::openUserSettings()) {
+    window = std::make_unique<app::Quorvanefrm>(
+        app::WindowServices{http, clock, locale, zones, *settings, std::move(programPath),
+                            std::move(arguments), [this] { ++endRequests; }});
+}
+
+void press(QWidget& dialog, const char* button) {
+    if (auto* target = dialog.findChild<QAbstractButton*>(QString::fromLatin1(button))) {
+        target->click();
+    }
+}
+
+std::string noticeText(QWidget& modal) {
+    auto* box = modal.findChild<QPlainTextEdit*>(QStringLiteral("txtMessage"));
+    return box != nullptr ? box->toPlainText().toStdString() : std::string();
+}
+
+} // namespace quorvane::testing

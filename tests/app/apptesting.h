@@ -1,0 +1,86 @@
+#pragma once
+
+#include "app/quorvanefrm.h"
+#include "common/testdoubles.h"
+
+#include <QObject>
+#include <QSettings>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace quorvane::testing {
+
+// One test's own places: the settings store (XDG_CONFIG_HOME) and the working folder, both
+// fresh temp folders; the test runs inside the working folder.
+class AppPlaces {
+public:
+    AppPlaces();
+    ~AppPlaces();
+    AppPlaces(const AppPlaces&) = delete;
+    AppPlaces& operator=(const AppPlaces&) = delete;
+
+    const std::filesystem::path& work() const { return m_work.path(); }
+    // $XDG_CONFIG_HOME/Quorvane/Quorvane.conf
+    std::filesystem::path settingsFile() const;
+    // Writes section "Settings" of the store as a user's earlier run would have left it.
+    void storeSettings(const std::string& lines) const;
+
+private:
+    TempDir m_config;
+    TempDir m_work;
+    std::filesystem::path m_previous;
+};
+
+// Calls the handler with each modal window once its modal loop runs, so that a test can look at
+// it and press its buttons.
+class ModalWatcher : public QObject {
+public:
+    using Handler = std::function<void(QWidget& modal)>;
+
+    explicit ModalWatcher(Handler handler);
+    ~ModalWatcher() override;
+
+    int seen() const { return m_seen; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Handler m_handler;
+    int m_seen = 0;
+};
+
+// The main window over the core's in-memory doubles and the real settings store.
+struct WindowRig {
+    explicit WindowRig(std::string programPath = "/opt/quorvane/Quorvane",
+                       std::string arguments = "127.0.0.1:1 out.txt");
+
+    ScriptedHttp http;
+    ManualClock clock;
+    FixedLocale locale;
+    FixedZone zones;
+    std::unique_ptr<QSettings> settings;
+    int endRequests = 0;
+    std::unique_ptr<app::Quorvanefrm> window;
+
+    template <class Control> Control* find(const char* name) const {
+        return window->findChild<Control*>(QString::fromLatin1(name));
+    }
+};
+
+// The name of a table row, for the test's name.
+template <class Row> std::string rowName(const ::testing::TestParamInfo<Row>& row) {
+    return row.param.name;
+}
+
+// Clicks the dialog's push button with this object name.
+void press(QWidget& dialog, const char* button);
+
+// The text of the notice window's message box ("" when `modal` is no notice).
+std::string noticeText(QWidget& modal);
+
+} // namespace quorvane::testing

@@ -1,0 +1,226 @@
+#include "app/frmcustominput.h"
+#include "app/frmtimeoutmsg.h"
+#include "apptesting.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace quorvane::testing {
+namespace {
+
+using support::Box;
+
+const std::string kPhaseTip = "Green Export, Red Iimport";
+
+// A control as the window's design gives it: twips and texts.
+struct Designed {
+    const char* name;
+    int left, top, width, height;
+    std::string text;
+    std::string toolTip;
+};
+
+// The design table of the main window.
+const Designed kDesign[] = {
+    {"Label3", 120, 120, 855, 255, "Timestamp", ""},
+    {"TimeStamp", 1200, 120, 2300, 360, "0", "Instant time stamp"},
+    {"Label2", 120, 480, 975, 255, "Production", ""},
+    {"Production", 1200, 480, 950, 285, "0", "Solar Production"},
+    {"Label4", 120, 840, 975, 255, "Consumption", ""},
+    {"Consumption", 1200, 840, 950, 285, "0", "Production +/- Grid"},
+    {"Label1", 120, 1200, 615, 255, "Grid", ""},
+    {"Grid", 1200, 1200, 950, 285, "0", kPhaseTip},
+    {"Label5", 2280, 840, 1815, 255, "Response time" + std::string(5, ' ') + "Delay", ""},
+    {"Turnaround", 2280, 1200, 975, 285, "0", "Response time from Envoy"},
+    {"Delay", 3480, 1200, 615, 285, "1000", "Delay between requests"},
+    {"Startbtn", 3550, 120, 735, 255, "Start", ""},
+    {"Stopbtn", 3550, 480, 735, 255, "Stop", ""},
+    {"Label8", 1200, 1680, 3855, 255,
+     "   Solar" + std::string(19, ' ') + "Grid" + std::string(17, ' ') + "Amps" +
+         std::string(10, ' ') + "Volts",
+     ""},
+    {"Label9", 120, 1920, 615, 255, "Phase 1", ""},
+    {"Label10", 120, 2280, 615, 255, "Phase 2", ""},
+    {"Label11", 120, 2640, 615, 255, "Phase 3", ""},
+    {"S1", 1200, 1920, 950, 285, "0", ""},
+    {"S3", 1200, 2640, 950, 285, "0", ""},
+    {"G2", 2280, 2280, 975, 285, "0", kPhaseTip},
+    {"A1", 3360, 1920, 700, 360, "0", kPhaseTip},
+    {"V3", 4200, 2640, 700, 360, "0", kPhaseTip},
+    {"Label7", 5040, 120, 495, 255, "Envoy", ""},
+    {"IP", 5640, 120, 1695, 285, "192.168.1.64", ""},
+    {"Label6", 5280, 555, 1815, 255, "Write?  File to write to", ""},
+    {"CreateOutputchk", 5280, 840, 255, 255, "Check1", ""},
+    {"OutFile", 5640, 840, 3135, 285, "E:\\Meters.txt", ""},
+    {"Label12", 5280, 1200, 975, 255, "Time Zone", ""},
+    {"Zone", 6120, 1200, 915, 285, "", "Delay between requests"},
+    {"MyTime", 7680, 1200, 1095, 285, "0", ""},
+    {"Label13", 5160, 1680, 3135, 255, "Token - see doc", ""},
+    {"TokenString", 5040, 1920, 3855, 1090, "", ""},
+};
+
+std::string shownText(QWidget* control) {
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        return label->text().toStdString();
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        return edit->text().toStdString();
+    }
+    if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
+        return box->toPlainText().toStdString();
+    }
+    return qobject_cast<QAbstractButton*>(control)->text().toStdString();
+}
+
+int px(int twips) {
+    return qRound(twips / 15.0);
+}
+
+// The names of the window's own controls that Tab reaches, in focus-chain order from `start`.
+std::vector<std::string> tabChain(QWidget* start) {
+    std::vector<std::string> names;
+    QWidget* control = start;
+    do {
+        if (control->parentWidget() == start->parentWidget() &&
+            (control->focusPolicy() & Qt::TabFocus) != 0) {
+            names.push_back(control->objectName().toStdString());
+        }
+        control = control->nextInFocusChain();
+    } while (control != start);
+    return names;
+}
+
+TEST(MainWindowLayout, EveryControlHasItsDesignPlaceTextAndTooltip) {
+    const AppPlaces places;
+    const WindowRig rig;
+    for (const Designed& designed : kDesign) {
+        SCOPED_TRACE(designed.name);
+        QWidget* control = rig.find<QWidget>(designed.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->geometry(), QRect(px(designed.left), px(designed.top),
+                                             px(designed.width), px(designed.height)));
+        EXPECT_EQ(shownText(control), designed.text);
+        EXPECT_EQ(control->toolTip().toStdString(), designed.toolTip);
+    }
+}
+
+TEST(MainWindowLayout, DesignCaptionClientSizeAndHiddenMyTime) {
+    const AppPlaces places;
+    const WindowRig rig;
+    rig.window->show();
+    EXPECT_EQ(rig.window->windowTitle(), "QuorvaneT");
+    EXPECT_EQ(rig.window->size(), QSize(294, 102));
+    EXPECT_FALSE(rig.find<QWidget>("MyTime")->isVisible());
+    EXPECT_TRUE(rig.find<QWidget>("TokenString")->isVisible());
+    EXPECT_FALSE(rig.find<QCheckBox>("CreateOutputchk")->isChecked());
+    EXPECT_FALSE(rig.window->timer().enabled());
+    EXPECT_EQ(rig.window->timer().interval(), 1000);
+}
+
+TEST(MainWindowLayout, FontsOfValueAndSettingBoxes) {
+    const AppPlaces places;
+    const WindowRig rig;
+    for (const char* name : {"TimeStamp", "Grid", "Delay", "S2", "A3", "V1"}) {
+        SCOPED_TRACE(name);
+        const QFont font = rig.find<QWidget>(name)->font();
+        EXPECT_EQ(font.family(), "MS Sans Serif");
+        EXPECT_EQ(font.pointSizeF(), 9.75);
+        EXPECT_TRUE(font.bold());
+    }
+    for (const char* name : {"IP", "OutFile", "Zone"}) {
+        SCOPED_TRACE(name);
+        const QFont font = rig.find<QWidget>(name)->font();
+        EXPECT_EQ(font.pointSizeF(), 8.25);
+        EXPECT_TRUE(font.bold());
+    }
+    EXPECT_FALSE(rig.find<QWidget>("Label8")->font().bold());
+    EXPECT_FALSE(rig.find<QWidget>("TokenString")->font().bold());
+}
+
+TEST(MainWindowLayout, TabOrderFollowsTheDesignTabPositions) {
+    const AppPlaces places;
+    const WindowRig rig;
+    const std::vector<std::string> expected = {
+        "Grid",     "Production", "TimeStamp",   "Consumption", "IP",
+        "MyTime",   "Turnaround", "Delay",       "OutFile",     "CreateOutputchk",
+        "Startbtn", "Stopbtn",    "G1",          "S1",          "G2",
+        "S2",       "G3",         "S3",          "Zone",        "A3",
+        "A2",       "A1",         "TokenString", "V1",          "V2",
+        "V3"};
+    EXPECT_EQ(tabChain(rig.find<QWidget>("Grid")), expected);
+}
+
+TEST(DisplayBoxes, BackColoursMapBetweenBgrValuesAndTheBoxPalette) {
+    const AppPlaces places;
+    WindowRig rig;
+    auto* grid = rig.find<QLineEdit>("Grid");
+    EXPECT_EQ(rig.window->backColour(Box::Grid), support::colours::kLightRed);
+    EXPECT_EQ(grid->palette().color(QPalette::Base), QColor(255, 128, 128));
+
+    rig.window->setBackColour(Box::G2, support::colours::kGreen);
+    EXPECT_EQ(rig.find<QLineEdit>("G2")->palette().color(QPalette::Base), QColor(0, 255, 0));
+    EXPECT_EQ(rig.window->backColour(Box::G2), support::colours::kGreen);
+
+    EXPECT_EQ(rig.window->backColour(Box::G3), support::colours::kWindowBackground);
+    rig.window->setBackColour(Box::Grid, support::colours::kWindowBackground);
+    EXPECT_EQ(rig.window->backColour(Box::Grid), support::colours::kWindowBackground);
+    EXPECT_EQ(grid->palette().color(QPalette::Base),
+              rig.find<QLineEdit>("G3")->palette().color(QPalette::Base));
+}
+
+TEST(DisplayBoxes, TextsAreTheWidgetsOwnInUtf8AndAUsersEditCounts) {
+    const AppPlaces places;
+    WindowRig rig;
+    rig.window->setText(Box::OutFile, "C:\\Zählerstände.txt");
+    EXPECT_EQ(rig.find<QLineEdit>("OutFile")->text(), QString::fromUtf8("C:\\Zählerstände.txt"));
+    rig.find<QLineEdit>("Consumption")->setText("1,234.5");
+    EXPECT_EQ(rig.window->text(Box::Consumption), "1,234.5");
+    rig.find<QPlainTextEdit>("TokenString")->setPlainText("line1\nline2");
+    EXPECT_EQ(rig.window->text(Box::TokenString), "line1\nline2");
+    rig.window->setToolTip(Box::A2, "-1.5");
+    EXPECT_EQ(rig.find<QWidget>("A2")->toolTip(), "-1.5");
+    EXPECT_EQ(rig.window->writeCheckValue(), 0);
+    rig.find<QCheckBox>("CreateOutputchk")->setChecked(true);
+    EXPECT_EQ(rig.window->writeCheckValue(), 1);
+}
+
+TEST(NoticeLayout, WindowTextBoxAndOkButtonAsDesigned) {
+    app::frmTimeoutMsg notice;
+    EXPECT_EQ(notice.windowTitle(), "Message (auto closes)");
+    EXPECT_EQ(notice.size(), QSize(307, 202));
+    EXPECT_EQ(notice.txtMessage->geometry(), QRect(0, 0, 305, 203));
+    EXPECT_EQ(notice.cmdClose->geometry(), QRect(184, 144, 89, 41));
+    EXPECT_EQ(notice.cmdClose->text(), "OK");
+    EXPECT_EQ(notice.txtMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_TRUE(notice.txtMessage->font().bold());
+    EXPECT_EQ(notice.txtMessage->font().pointSizeF(), 8.25);
+    EXPECT_EQ(tabChain(notice.cmdClose), (std::vector<std::string>{"cmdClose", "txtMessage"}));
+    EXPECT_FALSE(notice.tmrTimeout.isActive());
+}
+
+TEST(TokenDialogLayout, LabelBoxAndButtonsAsDesigned) {
+    app::frmCustomInput dialog;
+    EXPECT_EQ(dialog.windowTitle(), "Token input");
+    EXPECT_EQ(dialog.size(), QSize(304, 201));
+    EXPECT_EQ(dialog.Label1->text(), "Paste in your token");
+    EXPECT_EQ(dialog.Label1->geometry(), QRect(24, 16, 257, 17));
+    EXPECT_EQ(dialog.txtInput->geometry(), QRect(24, 40, 257, 105));
+    EXPECT_EQ(dialog.cmdOK->geometry(), QRect(24, 160, 57, 33));
+    EXPECT_EQ(dialog.cmdCancel->geometry(), QRect(208, 160, 57, 33));
+    EXPECT_EQ(dialog.cmdOK->text(), "Ok");
+    EXPECT_EQ(dialog.cmdCancel->text(), "Cancel");
+    EXPECT_TRUE(dialog.cmdOK->font().bold());
+    EXPECT_FALSE(dialog.Label1->font().bold());
+    EXPECT_FALSE(dialog.cmdOK->isDefault() || dialog.cmdOK->autoDefault());
+    EXPECT_FALSE(dialog.cmdCancel->isDefault() || dialog.cmdCancel->autoDefault());
+    EXPECT_EQ(tabChain(dialog.txtInput),
+              (std::vector<std::string>{"txtInput", "cmdOK", "cmdCancel"}));
+}
+
+} // namespace
+} // namespace quorvane::testing
