@@ -1,0 +1,230 @@
+// The built program as a user starts it, against the gateway simulator on 127.0.0.1. Every run
+// gets a loopback address on its command line, its own settings store and working folder.
+
+#include "common/testdoubles.h"
+#include "sim/gatewaysimulator.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace quorvane::testing {
+namespace {
+
+// The greeting and the token notice take five seconds each before polling starts.
+constexpr int kStartUpBudgetMs = 40000;
+// A failed request is announced for fifteen seconds before the cycle goes on.
+constexpr int kFailureBudgetMs = 40000;
+
+const char* const kSettings =
+    "[Settings]\nTop=0\nLeft=0\nHeight=3560\nWidth=5265\nIP=127.0.0.1:1\nWrite=1\nOnTop=False\n";
+
+// The lines of an output file without their CR LF ends.
+std::vector<std::string> lines(const std::string& content) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t end; (end = content.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        result.push_back(content.substr(start, end - start));
+    }
+    return result;
+}
+
+// One start of the program in folders of its own.
+class ProgramRun {
+public:
+    explicit ProgramRun(const QString& program = QStringLiteral(QUORVANE_PROGRAM))
+        : m_program(program) {
+        std::filesystem::create_directories(m_config.path() / "Quorvane");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_CONFIG_HOME", QString::fromStdString(m_config.path().string()));
+        environment.insert("LC_ALL", "en_US.UTF-8");
+        environment.insert("TZ", "UTC");
+        for (const char* proxy :
+             {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+            environment.remove(proxy);
+        }
+        m_process.setProcessEnvironment(environment);
+        m_process.setWorkingDirectory(QString::fromStdString(m_work.path().string()));
+    }
+
+    ~ProgramRun() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    void writeSettings(const std::string& text) const { writeFileBytes(settingsFile(), text); }
+    void writeToken(const QByteArray& token) const {
+        writeFileBytes(m_work.path() / "mytoken.txt", token.toStdString());
+    }
+
+    void start(const QStringList& arguments) { m_process.start(m_program, arguments); }
+
+    // Runs to its end (options that need no window) and gives the exit code.
+    int run(const QStringList& arguments) {
+        start(arguments);
+        m_process.waitForFinished(20000);
+        return m_process.exitCode();
+    }
+
+    // Waits, with the event loop running, until the output file's lines satisfy `ready`.
+    bool waitForOutput(const std::function<bool(const std::vector<std::string>&)>& ready,
+                       int budgetMs) const {
+        return QTest::qWaitFor([&] { return ready(output()); }, budgetMs);
+    }
+
+    std::filesystem::path settingsFile() const {
+        return m_config.path() / "Quorvane" / "Quorvane.conf";
+    }
+
+    // The output file's lines now.
+    std::vector<std::string> output() const {
+        return lines(readFileBytes(m_work.path() / "out.txt"));
+    }
+
+    // Sets (or with an empty value removes) one variable of the program's environment.
+    void setEnvironment(const QString& name, const QString& value) {
+        QProcessEnvironment environment = m_process.processEnvironment();
+        if (value.isEmpty()) {
+            environment.remove(name);
+        } else {
+            environment.insert(name, value);
+        }
+        m_process.setProcessEnvironment(environment);
+    }
+
+    QProcess& process() { return m_process; }
+
+private:
+    QString m_program;
+    TempDir m_config;
+    TempDir m_work;
+    QProcess m_process;
+};
+
+// The simulator on 127.0.0.1 answering with a real gateway reply.
+struct AgainstSimulator : ::testing::Test {
+    void SetUp() override {
+        simulator.setFixedReply(
+            200, QByteArray::fromStdString(testData("readings-fw7.6.175-production-and-net.json")));
+        ASSERT_TRUE(simulator.listen()) << simulator.errorString().toStdString();
+    }
+
+    // "127.0.0.1:PORT out.txt", the command line a user gives.
+    QStringList commandLine() const { return {simulator.address(), QStringLiteral("out.txt")}; }
+
+    sim::GatewaySimulator simulator;
+};
+
+bool hasReading(const std::vector<std::string>& shown) {
+    return shown.size() == 4 && shown[0] != "Wrong/No IP address";
+}
+
+TEST_F(AgainstSimulator, ReadingsReachTheOutputFileAndAFailedRequestShowsWrongAddress) {
+    ProgramRun run;
+    run.writeSettings(kSettings);
+    run.writeToken(sim::GatewaySimulator::defaultToken());
+    run.start(commandLine());
+
+    ASSERT_TRUE(run.waitForOutput(hasReading, kStartUpBudgetMs))
+        << run.process().readAllStandardError().toStdString();
+    const std::vector<std::string> shown = run.output();
+    // 1693745133 in UTC, in the short date and long time of en_US.
+    EXPECT_EQ(shown[0], "9/3/23 12:45:33 PM");
+    EXPECT_EQ(shown[1], "488.9");
+
+    simulator.close();
+    EXPECT_TRUE(run.waitForOutput(
+        [](const std::vector<std::string>& now) {
+            return now.size() == 4 && now[0] == "Wrong/No IP address";
+        },
+        kFailureBudgetMs));
+    const std::vector<std::string> after = run.output();
+    ASSERT_EQ(after.size(), 4u);
+    // The failed reading changes the time stamp alone.
+    EXPECT_EQ(after[1], shown[1]);
+    EXPECT_EQ(after[2], shown[2]);
+    EXPECT_EQ(after[3], shown[3]);
+    EXPECT_EQ(run.process().state(), QProcess::Running);
+}
+
+TEST_F(AgainstSimulator, StartedAsQuorvaneBTheSecondMeterIsConsumption) {
+    ProgramRun grid;
+    ProgramRun consumption(QStringLiteral(QUORVANE_PROGRAM_B));
+    for (ProgramRun* run : {&grid, &consumption}) {
+        run->writeSettings(kSettings);
+        run->writeToken(sim::GatewaySimulator::defaultToken());
+        run->start(commandLine());
+    }
+    ASSERT_TRUE(grid.waitForOutput(hasReading, kStartUpBudgetMs));
+    ASSERT_TRUE(consumption.waitForOutput(hasReading, kStartUpBudgetMs));
+    const std::vector<std::string> asGrid = grid.output();
+    const std::vector<std::string> asConsumption = consumption.output();
+    EXPECT_EQ(asGrid[0], asConsumption[0]);
+    EXPECT_EQ(asGrid[1], asConsumption[1]);
+    EXPECT_NE(asGrid[2], asConsumption[2]);
+}
+
+TEST_F(AgainstSimulator, TerminationClosesTheWindowNormallyAndTheCertificatePinCanBeForgotten) {
+    ProgramRun run;
+    run.writeSettings(kSettings);
+    run.writeToken(sim::GatewaySimulator::defaultToken());
+    run.start(commandLine());
+    ASSERT_TRUE(run.waitForOutput(hasReading, kStartUpBudgetMs));
+
+    run.process().terminate();
+    ASSERT_TRUE(run.process().waitForFinished(10000));
+    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process().exitCode(), 0);
+    const std::string saved = readFileBytes(run.settingsFile());
+    EXPECT_NE(saved.find("IP=" + simulator.address().toStdString()), std::string::npos) << saved;
+
+    EXPECT_EQ(run.run({"--forget-certificates"}), 0);
+    EXPECT_EQ(run.process().readAllStandardOutput(), "Forgot 1 pinned gateway certificate.\n");
+    EXPECT_EQ(run.run({"--forget-certificates"}), 0);
+    EXPECT_EQ(run.process().readAllStandardOutput(), "Forgot 0 pinned gateway certificates.\n");
+}
+
+// Options run before any window: a platform that cannot open one must not matter.
+struct Options : ::testing::Test {
+    void SetUp() override {
+        run.setEnvironment("QT_QPA_PLATFORM", "xcb");
+        run.setEnvironment("DISPLAY", {});
+        run.setEnvironment("WAYLAND_DISPLAY", {});
+    }
+    ProgramRun run;
+};
+
+TEST_F(Options, VersionPrintsTheVersion) {
+    EXPECT_EQ(run.run({"--version"}), 0);
+    EXPECT_EQ(run.process().readAllStandardOutput(), "Quorvane 3.1.4\n");
+}
+
+TEST_F(Options, HelpDescribesCommandLineOptionsAndFiles) {
+    EXPECT_EQ(run.run({"--help"}), 0);
+    const QString help = QString::fromUtf8(run.process().readAllStandardOutput());
+    EXPECT_TRUE(help.startsWith("Usage: Quorvane"));
+    for (const char* part : {"--version", "--forget-certificates", "mytoken.txt", "QuorvaneB"}) {
+        EXPECT_TRUE(help.contains(QLatin1String(part))) << part;
+    }
+}
+
+TEST_F(Options, UnknownOptionIsRefusedWithExitCodeTwo) {
+    EXPECT_EQ(run.run({"127.0.0.1:1", "--colour"}), 2);
+    EXPECT_EQ(run.process().readAllStandardError(),
+              "Quorvane: unknown option --colour (see Quorvane --help)\n");
+    EXPECT_EQ(run.process().readAllStandardOutput(), "");
+}
+
+} // namespace
+} // namespace quorvane::testing
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
