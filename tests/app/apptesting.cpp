@@ -63,6 +63,11 @@ WindowRig::WindowRig(std::string programPath, std::string arguments)
                             std::move(arguments), [this] { ++endRequests; }});
 }
 
+void startUp(WindowRig& rig) {
+    const ModalWatcher watcher([](QWidget& modal) { press(modal, "cmdClose"); });
+    rig.window->Form_Load();
+}
+
 void press(QWidget& dialog, const char* button) {
     if (auto* target = dialog.findChild<QAbstractButton*>(QString::fromLatin1(button))) {
         target->click();

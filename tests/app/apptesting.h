@@ -77,6 +77,9 @@ template <class Row> std::string rowName(const ::testing::TestParamInfo<Row>& ro
     return row.param.name;
 }
 
+// Runs the window's start-up, closing every notice at once.
+void startUp(WindowRig& rig);
+
 // Clicks the dialog's push button with this object name.
 void press(QWidget& dialog, const char* button);
 

@@ -56,13 +56,6 @@ TEST_F(Polling, StartTicksOneIntervalLaterAndEachTickReadsThenShowsTheTime) {
     EXPECT_TRUE(rig.window->timer().ticking());
 }
 
-TEST_F(Polling, StartOnARunningTimerKeepsItRunning) {
-    click("Startbtn");
-    click("Startbtn");
-    EXPECT_TRUE(rig.window->timer().enabled());
-    EXPECT_TRUE(rig.window->timer().ticking());
-}
-
 struct DelayCase {
     const char* name;
     const char* typed;

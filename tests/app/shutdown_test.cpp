@@ -15,8 +15,7 @@ using support::Box;
 struct Running : ::testing::Test {
     void SetUp() override {
         writeFileBytes(places.work() / "mytoken.txt", "tok");
-        ModalWatcher watcher([](QWidget& modal) { press(modal, "cmdClose"); });
-        rig.window->Form_Load();
+        startUp(rig);
         ASSERT_TRUE(rig.window->timer().enabled());
     }
 

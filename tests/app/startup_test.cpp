@@ -118,8 +118,7 @@ TEST_P(Variant, ChosenByTheExactExecutableName) {
     const AppPlaces places;
     writeFileBytes(places.work() / "mytoken.txt", "tok");
     WindowRig rig(GetParam().programPath);
-    ModalWatcher watcher([](QWidget& modal) { press(modal, "cmdClose"); });
-    rig.window->Form_Load();
+    startUp(rig);
     EXPECT_EQ(rig.window->cycle().consumptionVariant(), GetParam().consumption);
     EXPECT_EQ(rig.find<QLabel>("Label8")->text(), GetParam().label8);
 }

@@ -51,27 +51,23 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"LeadingBlanksSkipped", "  abc", "abc", "token with length 3\nabc"}),
     rowName<FileCase>);
 
-TEST(TokenDialog, EmptyTokenFileAsksForTheToken) {
-    const AppPlaces places;
-    writeFileBytes(places.work() / "mytoken.txt", "\r\n");
-    WindowRig rig;
-    bool asked = false;
-    ModalWatcher watcher([&](QWidget& modal) {
-        if (auto* dialog = qobject_cast<app::frmCustomInput*>(&modal)) {
-            asked = true;
-            dialog->txtInput->setPlainText("abc");
-            press(modal, "cmdOK");
-            return;
-        }
-        press(modal, "cmdClose");
-    });
-    rig.window->Form_Load();
-    EXPECT_TRUE(asked);
-    EXPECT_EQ(readFileBytes(places.work() / "mytoken.txt"), "abc");
+struct AskCase {
+    const char* name;
+    // The token file's bytes; none for no file.
+    const char* file;
+};
+
+void PrintTo(const AskCase& row, std::ostream* out) {
+    *out << row.name;
 }
 
-TEST(TokenDialog, OkSavesTheEnteredTokenAndStartUpGoesOn) {
+class TokenDialog : public ::testing::TestWithParam<AskCase> {};
+
+TEST_P(TokenDialog, OkSavesTheEnteredTokenAndStartUpGoesOn) {
     const AppPlaces places;
+    if (GetParam().file != nullptr) {
+        writeFileBytes(places.work() / "mytoken.txt", GetParam().file);
+    }
     WindowRig rig;
     std::vector<std::string> notices;
     bool pollingWhileAsked = true;
@@ -97,6 +93,11 @@ TEST(TokenDialog, OkSavesTheEnteredTokenAndStartUpGoesOn) {
     EXPECT_FALSE(rig.window->tokenDialog()->isVisible());
     EXPECT_TRUE(rig.window->timer().enabled());
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, TokenDialog,
+                         ::testing::Values(AskCase{"NoTokenFile", nullptr},
+                                           AskCase{"EmptyTokenFile", "\r\n"}),
+                         rowName<AskCase>);
 
 struct CancelCase {
     const char* name;
@@ -146,50 +147,43 @@ INSTANTIATE_TEST_SUITE_P(
                    }}),
     rowName<CancelCase>);
 
-// A started window with the token "first" from its file and the focus in the TokenString box.
-struct TokenBox : ::testing::Test {
-    void SetUp() override {
-        writeFileBytes(places.work() / "mytoken.txt", "first");
-        ModalWatcher watcher([](QWidget& modal) { press(modal, "cmdClose"); });
-        rig.window->Form_Load();
-        rig.window->Stopbtn_Click();
-        rig.window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
-        box = rig.find<QPlainTextEdit>("TokenString");
-        box->setFocus();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return box->hasFocus(); }));
-    }
-
-    void leaveBox() {
-        QWidget* other = rig.find<QWidget>("Production");
-        other->setFocus();
-        ASSERT_TRUE(QTest::qWaitFor([other] { return other->hasFocus(); }));
-    }
-
-    AppPlaces places;
-    WindowRig rig;
-    QPlainTextEdit* box = nullptr;
+struct EditCase {
+    const char* name;
+    const char* typed;
+    const char* token;
+    const char* file;
 };
 
-TEST_F(TokenBox, LeavingTheBoxSavesItsTextWhole) {
-    box->setPlainText("second\nline");
-    leaveBox();
-    EXPECT_EQ(rig.window->bearerToken(), "second\nline");
-    EXPECT_EQ(readFileBytes(places.work() / "mytoken.txt"), "second\nline");
+void PrintTo(const EditCase& row, std::ostream* out) {
+    *out << row.name;
 }
 
-TEST_F(TokenBox, ShorterTokenReplacesTheLongerOne) {
-    box->setPlainText("ab");
-    leaveBox();
-    EXPECT_EQ(readFileBytes(places.work() / "mytoken.txt"), "ab");
+class TokenBoxLeft : public ::testing::TestWithParam<EditCase> {};
+
+TEST_P(TokenBoxLeft, SavesANonEmptyTokenWholeAndKeepsTheFileForAnEmptyOne) {
+    const AppPlaces places;
+    writeFileBytes(places.work() / "mytoken.txt", "first");
+    WindowRig rig;
+    startUp(rig);
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    auto* box = rig.find<QPlainTextEdit>("TokenString");
+    box->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([box] { return box->hasFocus(); }));
+    box->setPlainText(GetParam().typed);
+    QWidget* other = rig.find<QWidget>("Production");
+    other->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([other] { return other->hasFocus(); }));
+    EXPECT_EQ(rig.window->bearerToken(), GetParam().token);
+    EXPECT_EQ(readFileBytes(places.work() / "mytoken.txt"), GetParam().file);
 }
 
-TEST_F(TokenBox, EmptiedBoxClearsTheTokenButKeepsTheFile) {
-    box->clear();
-    leaveBox();
-    EXPECT_EQ(rig.window->bearerToken(), "");
-    EXPECT_EQ(readFileBytes(places.work() / "mytoken.txt"), "first");
-}
+INSTANTIATE_TEST_SUITE_P(Cases, TokenBoxLeft,
+                         ::testing::Values(EditCase{"LineBreakKept", "new\nline", "new\nline",
+                                                    "new\nline"},
+                                           EditCase{"ShorterReplacesLonger", "ab", "ab", "ab"},
+                                           EditCase{"EmptiedKeepsTheFile", "", "", "first"}),
+                         rowName<EditCase>);
 
 } // namespace
 } // namespace quorvane::testing
