@@ -18,6 +18,14 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <cstdio>
+#include <windows.h>
+#endif
+
 namespace quorvane::app {
 
 namespace {
@@ -90,6 +98,13 @@ int runWindow(int argc, char** argv) {
 
 int runProgram(int argc, char** argv) {
     const ProgramOptions options = parseProgramOptions(argumentsAfterName(argc, argv));
+#ifdef _WIN32
+    // A windowed program has no console of its own; its texts go to the one it was started from.
+    if (options.action != ProgramAction::Run && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
     try {
         switch (options.action) {
         case ProgramAction::Help:
