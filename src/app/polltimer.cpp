@@ -15,6 +15,9 @@ void PollTimer::setEnabled(bool on) {
 }
 
 void PollTimer::setInterval(int milliseconds) {
+    if (milliseconds == m_interval) {
+        return;
+    }
     m_interval = milliseconds;
     apply();
 }

@@ -19,7 +19,7 @@ public:
     void setEnabled(bool on);
 
     int interval() const { return m_interval; }
-    // A new interval starts the countdown again.
+    // A new interval starts the countdown again; the same one changes nothing.
     void setInterval(int milliseconds);
 
     // Whether ticks are coming.
