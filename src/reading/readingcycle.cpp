@@ -148,9 +148,13 @@ void ReadingCycle::RequestReadings() {
     std::string errorText;
     m_ports.http.ApiGet(url, token, reply, errorText);
     if (!errorText.empty()) {
-        // The previous reply stays until the notice has closed.
+        // The previous reply stays until the notice has closed, and goes even when the notice
+        // cannot be shown: walking it again would show and write an old reading as new.
+        struct DropReply {
+            std::string& reply;
+            ~DropReply() { reply.clear(); }
+        } dropReply{m_responseText};
         m_ports.notices.TestTimeoutMsgBox("API Call Failed: " + errorText, kFailureNoticeTime);
-        m_responseText.clear();
     } else {
         m_responseText = std::move(reply);
     }

@@ -156,7 +156,7 @@ const std::vector<FailureRow> kFailureRows = {
      0,
      false,
      {{Box::Turnaround, "0"}, {Box::Production, "0"}}},
-    {"NoticeFailureWalksTheReplyAsLeft",
+    {"NoticeFailureStillDropsTheOldReply",
      [](CycleRig& rig) {
          rig.read(reply(readings("activePower", {"42"})));
          rig.boxes.setText(Box::Production, "1");
@@ -166,7 +166,7 @@ const std::vector<FailureRow> kFailureRows = {
      {},
      0,
      true,
-     {{Box::Production, "42.0"}, {Box::Turnaround, "0 ms"}}},
+     {{Box::Production, "1"}, {Box::TimeStamp, "Wrong/No IP address"}, {Box::Turnaround, "0 ms"}}},
     {"BadTimeStampGoesOnWithTheSameEntrysKeys",
      nullptr,
      {item("activePower timestamp", "500"), item("timestamp", "1740248578")},
