@@ -6,11 +6,14 @@
 #include "app/qtplatform.h"
 #include "app/quorvanefrm.h"
 #include "app/settings.h"
+#include "app/tokenexpiry.h"
 #include "gateway/certificatepins.h"
 #include "gateway/gatewayclient.h"
 #include "support/failure.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLocale>
 #include <QSettings>
 #include <QStringList>
 #include <iostream>
@@ -62,19 +65,14 @@ int runWindow(int argc, char** argv) {
     }
     const std::string argumentLine = argumentText(parseProgramOptions(arguments).arguments);
 
-    ErrorReplyBox replyBox;
-    gateway::CertificatePins pins;
-    gateway::GatewayClient client(pins, replyBox);
+    GatewayAccess gateway;
     const std::unique_ptr<QSettings> settings = openUserSettings();
     QtClock clock;
     const QtLocaleTexts locale;
     support::SystemZoneSource zones;
 
-    Quorvanefrm window(WindowServices{client, clock, locale, zones, *settings, programPath,
-                                      argumentLine, [&client, &replyBox] {
-                                          client.abort();
-                                          replyBox.shutDown();
-                                      }});
+    Quorvanefrm window(WindowServices{gateway.http(), clock, locale, zones, *settings, programPath,
+                                      argumentLine, [&gateway] { gateway.endRequest(); }});
 
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
@@ -95,6 +93,26 @@ int runWindow(int argc, char** argv) {
 }
 
 } // namespace
+
+struct GatewayAccess::Parts {
+    ErrorReplyBox replyBox;
+    gateway::CertificatePins pins;
+    gateway::GatewayClient client{pins, replyBox};
+    TokenExpiryNote note{client, [] { return QDateTime::currentDateTime(); }, QLocale()};
+};
+
+GatewayAccess::GatewayAccess() : m_parts(std::make_unique<Parts>()) {}
+
+GatewayAccess::~GatewayAccess() = default;
+
+gateway::HttpGet& GatewayAccess::http() {
+    return m_parts->note;
+}
+
+void GatewayAccess::endRequest() {
+    m_parts->client.abort();
+    m_parts->replyBox.shutDown();
+}
 
 int runProgram(int argc, char** argv) {
     const ProgramOptions options = parseProgramOptions(argumentsAfterName(argc, argv));

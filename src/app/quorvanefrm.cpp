@@ -5,6 +5,7 @@
 #include "app/frmcustominput.h"
 #include "app/frmtimeoutmsg.h"
 #include "app/settings.h"
+#include "app/tokenexpiry.h"
 #include "app/windowmenu.h"
 #include "gateway/tokenfile.h"
 #include "quorvane/version.h"
@@ -17,6 +18,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -37,6 +39,7 @@ constexpr const char* kDesignAddress = "192.168.1.64";
 constexpr const char* kPhaseTip = "Green Export, Red Iimport";
 constexpr double kIpPhasesShownHeight = 2560;
 constexpr int kLongestDelay = 65535;
+constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
 
 enum class Kind { Label, Text, HiddenText, MultiLineText, Button, CheckBox };
 enum class Font { Window, Value, Setting };
@@ -160,6 +163,22 @@ std::filesystem::path tokenFilePath() {
     return std::filesystem::path(std::string(gateway::kTokenFileName));
 }
 
+QDateTime localDateTime(const support::CalendarTime& time) {
+    return QDateTime(QDate(time.year, time.month, time.day),
+                     QTime(time.hour, time.minute, time.second));
+}
+
+// The first moment from which the tooltip of a token expiring at `expiry` reads differently than
+// at `now`: a whole day left fewer, or expired. Invalid once it has expired.
+QDateTime toolTipChangeAt(const QDateTime& expiry, const QDateTime& now) {
+    const qint64 left = now.msecsTo(expiry);
+    if (left <= 0) {
+        return {};
+    }
+    const qint64 days = left / kMsecsPerDay;
+    return days == 0 ? expiry : expiry.addMSecs(1 - days * kMsecsPerDay);
+}
+
 } // namespace
 
 Quorvanefrm::Quorvanefrm(WindowServices services)
@@ -184,6 +203,8 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
     for (Box watched : {Box::Delay, Box::TokenString, Box::Grid, Box::IP}) {
         box(watched)->installEventFilter(this);
     }
+    connect(static_cast<QPlainTextEdit*>(box(Box::TokenString)), &QPlainTextEdit::textChanged, this,
+            &Quorvanefrm::refreshTokenToolTip);
 }
 
 Quorvanefrm::~Quorvanefrm() = default;
@@ -305,6 +326,11 @@ void Quorvanefrm::Stopbtn_Click() {
 void Quorvanefrm::Timer1_Timer() {
     if (m_closing) {
         return;
+    }
+    // Before the cycle, so that a refusal of the token finds the tooltip already saying why.
+    if (m_tokenToolTipChangeAt.isValid() &&
+        localDateTime(m_services.clock.localNow()) >= m_tokenToolTipChangeAt) {
+        refreshTokenToolTip();
     }
     try {
         m_cycle->QuorvaneRead();
@@ -439,6 +465,15 @@ void Quorvanefrm::TokenString_LostFocus() {
     if (!BearerToken.empty()) {
         SaveToken();
     }
+}
+
+void Quorvanefrm::refreshTokenToolTip() {
+    const QString token = static_cast<QPlainTextEdit*>(box(Box::TokenString))->toPlainText();
+    const QDateTime now = localDateTime(m_services.clock.localNow());
+    // QLocale() is the user's locale, or the default a test has set in its place.
+    box(Box::TokenString)->setToolTip(tokenExpiryToolTip(token, now, QLocale()));
+    const std::optional<QDateTime> expiry = tokenExpiry(token);
+    m_tokenToolTipChangeAt = expiry ? toolTipChangeAt(*expiry, now) : QDateTime();
 }
 
 // ---- Notices

@@ -11,6 +11,7 @@
 #include "support/localetexts.h"
 #include "support/notices.h"
 
+#include <QDateTime>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -133,6 +134,8 @@ private:
     void createControls();
     QWidget* box(support::Box which) const;
     void endProgram();
+    // Names the token's expiry in the TokenString tooltip (none for a token that is no JWT).
+    void refreshTokenToolTip();
 
     WindowServices m_services;
     support::ErrorLog m_errorLog;
@@ -151,6 +154,9 @@ private:
     bool m_settingsLoaded = false;
     bool m_closing = false;
     bool m_ended = false;
+    // From when on the TokenString tooltip reads differently (one day left fewer, or expired);
+    // invalid while only a change of the text can change it.
+    QDateTime m_tokenToolTipChangeAt;
 };
 
 } // namespace quorvane::app

@@ -1,5 +1,6 @@
 #include "app/tokenexpiry.h"
 #include "common/testdoubles.h"
+#include "madetoken.h"
 
 #include <QByteArray>
 #include <QTimeZone>
@@ -14,20 +15,9 @@ template <class Row> std::string rowName(const ::testing::TestParamInfo<Row>& ro
     return row.param.name;
 }
 
-QString base64Url(const QByteArray& json) {
-    return QString::fromLatin1(
-        json.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
-}
-
-// A token as a gateway issues it: header.payload.signature, each part base64url without padding.
-QString makeToken(const QByteArray& payloadJson) {
-    return base64Url(R"({"alg":"ES256","typ":"JWT"})") + '.' + base64Url(payloadJson) +
-           ".c2lnbmF0dXJl";
-}
-
-QString tokenExpiringAt(const QDateTime& moment) {
-    return makeToken("{\"exp\":" + QByteArray::number(moment.toSecsSinceEpoch()) + "}");
-}
+using quorvane::testing::base64Url;
+using quorvane::testing::makeToken;
+using quorvane::testing::tokenExpiringAt;
 
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 // 10 March 2025, 12:00 at UTC+2.
