@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFont>
 #include <QLocale>
 #include <QSettings>
 #include <QStringList>
@@ -56,6 +57,11 @@ int runWindow(int argc, char** argv) {
     const std::string programPath = argc > 0 ? argv[0] : "";
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName("Quorvane");
+    // Where MS Sans Serif is missing (everywhere but Windows), a family as narrow as Arial keeps
+    // the texts inside their twip-sized boxes; the usual sans-serif fallback is wider.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
 
     // Qt has taken its own options (-platform, -style, ...) off by now.
     std::vector<std::string> arguments;

@@ -186,6 +186,9 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
       m_errorLog(m_services.clock, m_services.locale) {
     setObjectName("Quorvanefrm");
     setWindowTitle("QuorvaneT");
+    // The window's font, which every control without a font of its own uses: the platform's
+    // default is larger and cuts the labels off.
+    setFont(msSansSerif(8.25, false));
     createControls();
     setClientTwips(*this, 4410, 1530);
     setBackColour(Box::Grid, support::colours::kLightRed);
