@@ -4,6 +4,20 @@
 
 namespace quorvane::app {
 
+namespace {
+
+// Where the settings store keeps its data on this platform.
+#ifdef _WIN32
+constexpr const char* kSettingsPlace =
+    "  HKEY_CURRENT_USER\\Software\\Quorvane\\Quorvane (the registry)\n";
+#else
+constexpr const char* kSettingsPlace =
+    "  $XDG_CONFIG_HOME/Quorvane/Quorvane.conf (without XDG_CONFIG_HOME:\n"
+    "  ~/.config/Quorvane/Quorvane.conf)\n";
+#endif
+
+} // namespace
+
 std::string argumentText(const std::vector<std::string>& arguments) {
     std::string text;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -84,28 +98,37 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText() {
-    return "Usage: Quorvane [OPTION]... [ADDRESS [OUTPUT-FILE]]\n"
-           "Shows the live meter readings of an Envoy solar gateway.\n"
-           "\n"
-           "Command line:\n"
-           "  ADDRESS       the gateway's address (host or host:port); taken only when the\n"
-           "                arguments contain a period, and it replaces the stored address\n"
-           "  OUTPUT-FILE   everything after the first blank: the file that receives the\n"
-           "                latest reading while writing is switched on\n"
-           "  Started as QuorvaneB, the second meter is taken as consumption instead of grid.\n"
-           "\n"
-           "Options:\n"
-           "  --help                  show this text and end\n"
-           "  --version               show the version and end\n"
-           "  --forget-certificates   drop the pinned gateway certificates and end\n"
-           "  --                      end of options; later arguments are taken as they are\n"
-           "\n"
-           "Files:\n"
-           "  mytoken.txt                the gateway's bearer token, in the current folder\n"
-           "  LarkspurstationError.log   the error log, in the current folder\n"
-           "  $XDG_CONFIG_HOME/Quorvane/Quorvane.conf\n"
-           "                             window position and size, address, writing switch,\n"
-           "                             stay on top, pinned certificates\n";
+    const std::string beforeSettings =
+        "Usage: Quorvane [OPTION]... [ADDRESS [OUTPUT-FILE]]\n"
+        "Shows the live meter readings of an Envoy solar gateway.\n"
+        "\n"
+        "Command line:\n"
+        "  ADDRESS       the gateway's address (host or host:port); taken only when the\n"
+        "                arguments contain a period, and it replaces the stored address\n"
+        "  OUTPUT-FILE   everything after the first blank: the file that receives the\n"
+        "                latest reading while writing is switched on\n"
+        "  Started as QuorvaneB, the second meter is taken as consumption instead of grid.\n"
+        "\n"
+        "Options:\n"
+        "  --help                  show this text and end\n"
+        "  --version               show the version and end\n"
+        "  --forget-certificates   drop the pinned gateway certificates and end\n"
+        "  --                      end of options; later arguments are taken as they are\n"
+        "\n"
+        "Files:\n"
+        "  mytoken.txt                the gateway's bearer token, in the current folder;\n"
+        "                             asked for and saved there when it is missing\n"
+        "  OUTPUT-FILE                four lines (time stamp, production, consumption,\n"
+        "                             grid power, negative while exporting), CR LF line\n"
+        "                             ends, rewritten after every reading while writing is\n"
+        "                             on; a relative name is taken from the current folder\n"
+        "  LarkspurstationError.log   the error log, in the current folder\n";
+    return beforeSettings + kSettingsPlace +
+           "                             the settings: window position and size, address,\n"
+           "                             writing switch, stay on top (section Settings), and\n"
+           "                             the pinned gateway certificates (section\n"
+           "                             Certificates): the first certificate a gateway\n"
+           "                             presents is trusted, and only that one afterwards\n";
 }
 
 std::string versionLine() {
