@@ -8,6 +8,7 @@
 #include <QSslConfiguration>
 #include <QSslServer>
 #include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -37,6 +38,19 @@ QByteArray badRequestPage() {
            "<center><h1>400 Bad Request</h1></center>\r\n"
            "</body>\r\n"
            "</html>\r\n";
+}
+
+// What a web server without TLS sends back for a TLS greeting, which is no HTTP request.
+QByteArray plainBadRequest() {
+    const QByteArray page = badRequestPage();
+    return "HTTP/1.1 400 Bad Request\r\n"
+           "Content-Type: text/html\r\n"
+           "Content-Length: " +
+           QByteArray::number(page.size()) +
+           "\r\n"
+           "Connection: close\r\n"
+           "\r\n" +
+           page;
 }
 
 QByteArray reasonPhrase(int status) {
@@ -104,6 +118,34 @@ struct GatewaySimulator::Reply {
     Action action = Action::Send;
 };
 
+// The listening server; in plain HTTP mode it takes new connections without TLS.
+struct GatewaySimulator::Server : public QSslServer {
+    using QSslServer::QSslServer;
+
+    bool plainHttp = false;
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        if (!plainHttp) {
+            QSslServer::incomingConnection(descriptor);
+            return;
+        }
+        auto* socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            socket->readAll();
+            if (socket->state() == QAbstractSocket::ConnectedState) {
+                socket->write(plainBadRequest());
+                socket->disconnectFromHost();
+            }
+        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+};
+
 QByteArray GatewaySimulator::defaultToken() {
     return QByteArrayLiteral(
         "eyJraWQiOiJxdW9ydmFuZS1zaW0iLCJ0eXAiOiJKV1QiLCJhbGciOiJFUzI1NiJ9."
@@ -114,7 +156,7 @@ QByteArray GatewaySimulator::defaultToken() {
 }
 
 GatewaySimulator::GatewaySimulator(QObject* parent)
-    : QObject(parent), m_server(new QSslServer(this)), m_token(defaultToken()) {
+    : QObject(parent), m_server(new Server(this)), m_token(defaultToken()) {
     connect(m_server, &QSslServer::pendingConnectionAvailable, this,
             &GatewaySimulator::acceptConnections);
     regenerateCertificate();
@@ -200,7 +242,16 @@ void GatewaySimulator::setFixedReply(int status, const QByteArray& body,
     m_fixedReply = FixedReply{status, body, contentType};
 }
 
+void GatewaySimulator::setPlainHttp(bool plain) {
+    m_server->plainHttp = plain;
+}
+
+bool GatewaySimulator::plainHttp() const {
+    return m_server->plainHttp;
+}
+
 void GatewaySimulator::clearFaults() {
+    m_server->plainHttp = false;
     m_fault = Fault::None;
     m_fixedReply.reset();
     m_replyDelayMs = 0;

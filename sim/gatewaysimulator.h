@@ -16,7 +16,6 @@
 #include <optional>
 #include <vector>
 
-class QSslServer;
 class QSslSocket;
 
 namespace quorvane::sim {
@@ -101,7 +100,12 @@ public:
     void setReplyDelay(int milliseconds) { m_replyDelayMs = milliseconds; }
     // Like firmware that closes: "Connection: close" on every reply, then the connection ends.
     void setCloseAfterEachReply(bool close) { m_closeAfterEachReply = close; }
-    // No fault, no delay, keep-alive, readings from the model.
+    // New connections meet a web server without TLS, as on a port that is not the gateway's
+    // HTTPS port: their TLS greeting gets a plain HTTP 400 page and the connection closes, so
+    // no handshake completes. Open connections keep their TLS.
+    void setPlainHttp(bool plain);
+    bool plainHttp() const;
+    // No fault, no delay, keep-alive, TLS, readings from the model.
     void clearFaults();
 
     // TLS handshakes completed.
@@ -124,6 +128,7 @@ signals:
 private:
     struct Connection;
     struct Reply;
+    struct Server;
 
     void acceptConnections();
     void readFrom(Connection& connection);
@@ -133,7 +138,7 @@ private:
     Reply replyTo(const HttpRequest& request);
     Reply readingsReply();
 
-    QSslServer* m_server = nullptr;
+    Server* m_server = nullptr;
     // Connections past their handshake, for close() and openConnections().
     std::vector<QPointer<QSslSocket>> m_sockets;
     QSslCertificate m_certificate;

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -360,6 +361,32 @@ TEST_F(Simulator, ChangedCertificateReachesOnlyNewConnections) {
     EXPECT_EQ(late->peerCertificate().digest(QCryptographicHash::Sha256),
               simulator.certificateSha256());
     EXPECT_EQ(getReadings(*early)->status, 200);
+}
+
+TEST_F(Simulator, PlainHttpModeFailsTheHandshakeOfNewConnectionsOnly) {
+    auto early = connect();
+    simulator.setPlainHttp(true);
+
+    TestClient refused(simulator.port(), simulator.certificateSha256());
+    EXPECT_FALSE(refused.connected());
+    QTcpSocket plain;
+    plain.connectToHost(QHostAddress::LocalHost, simulator.port());
+    ASSERT_TRUE(plain.waitForConnected(5000));
+    plain.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray received;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        received += plain.readAll();
+        return plain.state() == QAbstractSocket::UnconnectedState;
+    }));
+    EXPECT_TRUE(received.startsWith("HTTP/1.1 400 Bad Request\r\n")) << received.toStdString();
+    EXPECT_TRUE(received.endsWith("</html>\r\n"));
+    EXPECT_EQ(getReadings(*early)->status, 200);
+
+    simulator.clearFaults();
+    EXPECT_FALSE(simulator.plainHttp());
+    auto again = connect();
+    EXPECT_EQ(getReadings(*again)->status, 200);
+    EXPECT_EQ(simulator.connectionsAccepted(), 2);
 }
 
 TEST_F(Simulator, CertificateFromPemFilesIsServed) {
