@@ -1,8 +1,7 @@
 // The built program as a user starts it, against the gateway simulator on 127.0.0.1. Every run
 // gets a loopback address on its command line, its own settings store and working folder.
 
-#include "common/testdoubles.h"
-#include "sim/gatewaysimulator.h"
+#include "e2etesting.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -17,82 +16,6 @@ constexpr int kStartUpBudgetMs = 40000;
 // A failed request is announced for fifteen seconds before the cycle goes on.
 constexpr int kFailureBudgetMs = 40000;
 
-const char* const kSettings =
-    "[Settings]\nTop=0\nLeft=0\nHeight=3560\nWidth=5265\nIP=127.0.0.1:1\nWrite=1\nOnTop=False\n";
-
-// The lines of an output file without their CR LF ends.
-std::vector<std::string> lines(const std::string& content) {
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    for (std::size_t end; (end = content.find("\r\n", start)) != std::string::npos;
-         start = end + 2) {
-        result.push_back(content.substr(start, end - start));
-    }
-    return result;
-}
-
-QProcessEnvironment programEnvironment(const std::filesystem::path& config) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config.string()));
-    environment.insert("LC_ALL", "en_US.UTF-8");
-    environment.insert("TZ", "UTC");
-    environment.insert("no_proxy", "*");
-    return environment;
-}
-
-// One start of the program with the gateway's token and writing switched on, in folders of its
-// own.
-class ProgramRun {
-public:
-    explicit ProgramRun(const QString& program = QStringLiteral(QUORVANE_PROGRAM))
-        : m_program(program) {
-        std::filesystem::create_directories(settingsFile().parent_path());
-        writeFileBytes(settingsFile(), kSettings);
-        writeFileBytes(m_work.path() / "mytoken.txt",
-                       sim::GatewaySimulator::defaultToken().toStdString());
-        m_process.setProcessEnvironment(programEnvironment(m_config.path()));
-        m_process.setWorkingDirectory(QString::fromStdString(m_work.path().string()));
-    }
-
-    ~ProgramRun() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    void start(const QStringList& arguments) { m_process.start(m_program, arguments); }
-
-    // Runs to its end (options that need no window) and gives the exit code.
-    int run(const QStringList& arguments) {
-        start(arguments);
-        m_process.waitForFinished(20000);
-        return m_process.exitCode();
-    }
-
-    // The output file's lines now.
-    std::vector<std::string> output() const {
-        return lines(readFileBytes(m_work.path() / "out.txt"));
-    }
-
-    // Waits, with the event loop running, until the output file's lines satisfy `ready`.
-    bool waitForOutput(const std::function<bool(const std::vector<std::string>&)>& ready,
-                       int budgetMs) const {
-        return QTest::qWaitFor([&] { return ready(output()); }, budgetMs);
-    }
-
-    std::filesystem::path settingsFile() const {
-        return m_config.path() / "Quorvane" / "Quorvane.conf";
-    }
-
-    QProcess& process() { return m_process; }
-
-private:
-    QString m_program;
-    TempDir m_config;
-    TempDir m_work;
-    QProcess m_process;
-};
-
 // The simulator on 127.0.0.1 answering with a real gateway reply.
 struct AgainstSimulator : ::testing::Test {
     void SetUp() override {
@@ -106,10 +29,6 @@ struct AgainstSimulator : ::testing::Test {
 
     sim::GatewaySimulator simulator;
 };
-
-bool hasReading(const std::vector<std::string>& shown) {
-    return shown.size() == 4 && shown[0] != "Wrong/No IP address";
-}
 
 TEST_F(AgainstSimulator, ReadingsReachTheOutputFileAndAFailedRequestShowsWrongAddress) {
     ProgramRun run;

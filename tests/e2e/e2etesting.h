@@ -1,0 +1,136 @@
+#pragma once
+
+// The end-to-end tests' shared parts: the built program started as a user starts it, the
+// program's window run inside the test with its real client, and the simulator on a thread.
+
+#include "app/apptesting.h"
+#include "app/program.h"
+#include "app/qtplatform.h"
+#include "app/quorvanefrm.h"
+#include "common/testdoubles.h"
+#include "sim/gatewaysimulator.h"
+#include "sim/selfsignedcertificate.h"
+#include "sim/simulatorthread.h"
+#include "support/clock.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvane::testing {
+
+using OutputLines = std::vector<std::string>;
+
+// Section "Settings" as an earlier run left it: writing switched on, and an address that the
+// command line replaces.
+extern const char* const kStoredSettings;
+
+// The lines of an output file without their CR LF ends.
+OutputLines lines(const std::string& content);
+
+// Four lines whose first is a time stamp rather than "Wrong/No IP address".
+bool hasReading(const OutputLines& shown);
+
+// The environment of a started program: offscreen, its own settings store, en_US, UTC.
+QProcessEnvironment programEnvironment(const std::filesystem::path& config);
+
+// One start of the built program with the gateway's token and writing switched on, in folders
+// of its own.
+class ProgramRun {
+public:
+    ProgramRun();
+    explicit ProgramRun(QString program);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    void start(const QStringList& arguments);
+    // Runs to its end (options that need no window) and gives the exit code.
+    int run(const QStringList& arguments);
+
+    // The output file's lines now.
+    OutputLines output() const;
+    // Waits, with the event loop running, until the output file's lines satisfy `ready`.
+    bool waitForOutput(const std::function<bool(const OutputLines&)>& ready, int budgetMs) const;
+
+    std::filesystem::path settingsFile() const;
+    QProcess& process() { return m_process; }
+
+private:
+    QString m_program;
+    TempDir m_config;
+    TempDir m_work;
+    QProcess m_process;
+};
+
+// The gateway simulator on a thread of its own, serving one certificate the test holds, so a
+// changed certificate can be put back.
+class GatewayThread {
+public:
+    // Starts serving `setup`'s replies; the test fails when it cannot listen.
+    explicit GatewayThread(const std::function<void(sim::GatewaySimulator&)>& setup);
+
+    // "127.0.0.1:PORT".
+    QString address() const;
+    quint16 port() const { return m_thread.port(); }
+    // Runs `action` on the simulator's thread and returns when it is done.
+    void invoke(const std::function<void(sim::GatewaySimulator&)>& action);
+    // The certificate the simulator was started with.
+    const sim::CertificateAndKey& firstCertificate() const { return m_first; }
+
+private:
+    sim::CertificateAndKey m_first;
+    sim::SimulatorThread m_thread;
+};
+
+// The gateway restarting on the same port: open connections end, new ones meet whatever the
+// simulator is set to now.
+void restartOnSamePort(sim::GatewaySimulator& simulator);
+
+// The program's main window run in this process as main.cpp runs it: the program's gateway
+// access (client, certificate pins, message box, token expiry note), Qt's clock, an en_US
+// locale, the system time zone, and a settings store and working folder of its own (with
+// mytoken.txt). The command line is "<gateway address> out.txt".
+class WindowRun {
+public:
+    explicit WindowRun(
+        const QString& gatewayAddress,
+        const std::string& token = sim::GatewaySimulator::defaultToken().toStdString());
+    ~WindowRun();
+    WindowRun(const WindowRun&) = delete;
+    WindowRun& operator=(const WindowRun&) = delete;
+
+    // Form_Load, pressing OK on each start-up notice at once.
+    void startUp();
+    // Types `milliseconds` into the Delay box and leaves it with Tab, as a user does.
+    void typeDelay(const QString& milliseconds);
+    // Clicks a push button of the main window.
+    void click(const char* button);
+
+    // The output file's lines now.
+    OutputLines output() const;
+    std::filesystem::path outputFile() const;
+    // Waits, with the event loop running, until the output file's lines satisfy `ready`.
+    bool waitForOutput(const std::function<bool(const OutputLines&)>& ready, int budgetMs) const;
+
+    app::Quorvanefrm& window() { return *m_window; }
+    const AppPlaces& places() const { return m_places; }
+
+private:
+    AppPlaces m_places;
+    // After m_places: its pins live in this test's settings store.
+    app::GatewayAccess m_gateway;
+    app::QtClock m_clock;
+    app::QtLocaleTexts m_locale;
+    support::SystemZoneSource m_zones;
+    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<app::Quorvanefrm> m_window;
+};
+
+} // namespace quorvane::testing
