@@ -8,32 +8,89 @@ namespace quorvane::reading {
 
 namespace {
 
-bool contains(std::string_view entry, std::string_view key) {
-    return entry.find(key) != std::string_view::npos;
-}
+// Where a key occurs next in the reply, from the entry under test on. No key holds a comma, so
+// an occurrence never spans two entries and an entry contains the key exactly when the next
+// occurrence starts inside it: one search runs on through the whole reply instead of one search
+// per key in every entry. The search looks for the key's anchor, a letter that few other keys
+// of a readings reply contain, rather than its first letter, which most of them share.
+class KeySearch {
+public:
+    KeySearch(std::string_view reply, std::string_view key, std::size_t anchor)
+        : m_reply(reply), m_key(key), m_anchor(anchor), m_next(find(0)) {}
 
-void testEntry(std::string_view entry, EntryTests& tests, support::Trap& trap) {
+    // Whether the entry from `begin` up to `end` contains the key; entries come in order.
+    bool inEntry(std::size_t begin, std::size_t end) {
+        if (m_next < begin) {
+            m_next = find(begin);
+        }
+        return m_next < end;
+    }
+
+private:
+    // The first occurrence at or after `from`.
+    std::size_t find(std::size_t from) const {
+        std::size_t at = from + m_anchor;
+        while (true) {
+            at = m_reply.find(m_key[m_anchor], at);
+            if (at == std::string_view::npos) {
+                return at;
+            }
+            const std::size_t start = at - m_anchor;
+            if (m_reply.substr(start, m_key.size()) == m_key) {
+                return start;
+            }
+            ++at;
+        }
+    }
+
+    std::string_view m_reply;
+    std::string_view m_key;
+    std::size_t m_anchor;
+    std::size_t m_next;
+};
+
+// The searches for every text the walk looks for.
+struct ReplyKeys {
+    explicit ReplyKeys(std::string_view reply)
+        : openBracket(reply, "[", 0), closeBracket(reply, "]", 0),
+          timestamp(reply, "timestamp", 2), reactivePower(reply, "reactivePower", 8),
+          voltage(reply, "voltage", 2), pwrFactor(reply, "pwrFactor", 3),
+          current(reply, "current", 1), activePower(reply, "activePower", 6) {}
+
+    KeySearch openBracket;
+    KeySearch closeBracket;
+    KeySearch timestamp;
+    KeySearch reactivePower;
+    KeySearch voltage;
+    KeySearch pwrFactor;
+    KeySearch current;
+    KeySearch activePower;
+};
+
+void testEntry(std::string_view reply, std::size_t begin, std::size_t end, ReplyKeys& keys,
+               EntryTests& tests, support::Trap& trap) {
+    const std::string_view entry = reply.substr(begin, end - begin);
     // A pair that shares its entry with a bracket is not examined at all.
-    if (entry.find('[') != std::string_view::npos || entry.find(']') != std::string_view::npos) {
+    if (keys.openBracket.inEntry(begin, end) || keys.closeBracket.inEntry(begin, end)) {
         return;
     }
-    if (contains(entry, "timestamp")) {
+    if (keys.timestamp.inEntry(begin, end)) {
         trap.run([&] { tests.timeStampRule(entry); });
     }
     // "reactivePower" contains "activePower"; its entries are left alone altogether.
-    if (contains(entry, "reactivePower")) {
+    if (keys.reactivePower.inEntry(begin, end)) {
         return;
     }
-    if (contains(entry, "voltage")) {
+    if (keys.voltage.inEntry(begin, end)) {
         trap.run([&] { tests.GetVolts(entry); });
     }
-    if (contains(entry, "pwrFactor")) {
+    if (keys.pwrFactor.inEntry(begin, end)) {
         trap.run([&] { tests.GetPFs(entry); });
     }
-    if (contains(entry, "current")) {
+    if (keys.current.inEntry(begin, end)) {
         trap.run([&] { tests.GetAmps(entry); });
     }
-    if (contains(entry, "activePower")) {
+    if (keys.activePower.inEntry(begin, end)) {
         tests.powerRule(entry, trap);
     }
 }
@@ -41,14 +98,15 @@ void testEntry(std::string_view entry, EntryTests& tests, support::Trap& trap) {
 } // namespace
 
 void walkReply(std::string_view reply, EntryTests& tests, support::Trap& trap) {
+    ReplyKeys keys(reply);
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = reply.find(',', start);
         if (comma == std::string_view::npos) {
-            testEntry(reply.substr(start), tests, trap);
+            testEntry(reply, start, reply.size(), keys, tests, trap);
             return;
         }
-        testEntry(reply.substr(start, comma - start), tests, trap);
+        testEntry(reply, start, comma, keys, tests, trap);
         start = comma + 1;
     }
 }

@@ -31,6 +31,80 @@ void stripLeadingZeros(std::string& digits) {
     digits.erase(0, first == std::string::npos ? digits.size() : first);
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMostExactPower = 22;
+
+// The most significant digits a value keeps; whole numbers of that many digits are exact doubles.
+constexpr int kMostDigits = 15;
+constexpr std::uint64_t kPowersOfTen[] = {1,
+                                          10,
+                                          100,
+                                          1000,
+                                          10000,
+                                          100000,
+                                          1000000,
+                                          10000000,
+                                          100000000,
+                                          1000000000,
+                                          10000000000,
+                                          100000000000,
+                                          1000000000000,
+                                          10000000000000,
+                                          100000000000000,
+                                          1000000000000000};
+
+// A magnitude written as a whole number of units of 10^-decimals, the units below 10^15.
+struct ShortForm {
+    std::uint64_t units = 0;
+    int decimals = 0;
+};
+
+// The short form of a finite magnitude when one exists.
+//
+// Any decimal of at most 15 significant digits that reads back as a normal double is that
+// double rounded to 15 digits, its shortest decimal form: half a step of the double is less
+// than a ninth of a step in the 15th digit. So the first whole count of 10^-d that reads back as
+// the value is the form the general rounding would find, in a few multiplications.
+std::optional<ShortForm> shortFormOf(double magnitude) {
+    if (!(magnitude >= std::numeric_limits<double>::min())) {
+        return std::nullopt;
+    }
+    for (int decimals = 0; decimals <= kMostExactPower; ++decimals) {
+        const double scaled = magnitude * kExactPowers[decimals];
+        if (scaled >= kExactPowers[kMostDigits]) {
+            break;
+        }
+        const double units = std::nearbyint(scaled);
+        // Both operands are exact, so the division gives the double nearest to the decimal.
+        if (units != 0.0 && units / kExactPowers[decimals] == magnitude) {
+            return ShortForm{static_cast<std::uint64_t>(units), decimals};
+        }
+    }
+    return std::nullopt;
+}
+
+// The form's units rounded to `decimals` decimals (0 to 15).
+std::uint64_t roundedUnits(const ShortForm& form, int decimals, Ties ties) {
+    if (form.decimals <= decimals) {
+        return form.units * kPowersOfTen[decimals - form.decimals];
+    }
+    const int dropped = form.decimals - decimals;
+    if (dropped > kMostDigits) {
+        // The units are below 10^15, less than half of one kept unit.
+        return 0;
+    }
+    const std::uint64_t step = kPowersOfTen[dropped];
+    const std::uint64_t kept = form.units / step;
+    const std::uint64_t rest = form.units % step;
+    const std::uint64_t half = step / 2;
+    const bool up = rest > half ||
+                    (rest == half && (ties == Ties::AwayFromZero || kept % 2 == 1));
+    return up ? kept + 1 : kept;
+}
+
 // The shortest decimal form of a finite double, at most 15 significant digits.
 Decimal decimalOf(double value) {
     Decimal result;
@@ -38,8 +112,22 @@ Decimal decimalOf(double value) {
     if (value == 0.0) {
         return result;
     }
+    const double magnitude = std::fabs(value);
+    if (const auto form = shortFormOf(magnitude)) {
+        std::uint64_t units = form->units;
+        long long exponent = -form->decimals;
+        while (units % 10 == 0) {
+            units /= 10;
+            ++exponent;
+        }
+        char buffer[24];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, units);
+        result.digits.assign(buffer, written.ptr);
+        result.exponent = exponent;
+        return result;
+    }
     char buffer[40];
-    const auto converted = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+    const auto converted = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
                                          std::chars_format::scientific, 14);
     const std::string_view text(buffer, static_cast<std::size_t>(converted.ptr - buffer));
     // The form is "d.dddddddddddddde+XX".
@@ -56,9 +144,58 @@ Decimal decimalOf(double value) {
     return result;
 }
 
+// The text of a plain reply value ("488.925", " -0.5") with at most 15 significant digits and
+// 22 decimals, read without building its digits; nothing for any other text.
+std::optional<double> shortTextValue(std::string_view text) {
+    std::size_t at = 0;
+    std::size_t end = text.size();
+    while (at < end && (text[at] == ' ' || text[at] == '\t')) {
+        ++at;
+    }
+    while (end > at && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+        --end;
+    }
+    bool negative = false;
+    if (at < end && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    std::uint64_t units = 0;
+    int significant = 0;
+    int decimals = 0;
+    bool anyDigit = false;
+    bool point = false;
+    for (; at < end; ++at) {
+        const char c = text[at];
+        if (c >= '0' && c <= '9') {
+            anyDigit = true;
+            if (significant > 0 || c != '0') {
+                if (++significant > kMostDigits) {
+                    return std::nullopt;
+                }
+                units = units * 10 + static_cast<std::uint64_t>(c - '0');
+            }
+            decimals += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!anyDigit || decimals > kMostExactPower) {
+        return std::nullopt;
+    }
+    if (units == 0) {
+        // A zero is read without its sign, as the general reading does.
+        return 0.0;
+    }
+    const double value = static_cast<double>(units) / kExactPowers[decimals];
+    return negative ? -value : value;
+}
+
 // The magnitude of `number` rounded to `decimals` decimals, as digits counting units of
 // 10^-decimals without leading zeros (empty for zero).
-std::string roundedUnits(const Decimal& number, long long decimals, Ties ties) {
+std::string roundedDigits(const Decimal& number, long long decimals, Ties ties) {
     const auto& digits = number.digits;
     const long long size = static_cast<long long>(digits.size());
     const long long keep = size + number.exponent + decimals;
@@ -113,6 +250,19 @@ double toDouble(Decimal number) {
     }
     if (order < -330) {
         return 0.0;
+    }
+    if (number.digits.size() <= kMostDigits && number.exponent >= -kMostExactPower &&
+        number.exponent <= kMostExactPower) {
+        // Digits and power are both exact doubles here, so one multiplication or division
+        // rounds the same way as reading the whole text.
+        std::uint64_t units = 0;
+        for (const char digit : number.digits) {
+            units = units * 10 + static_cast<std::uint64_t>(digit - '0');
+        }
+        const double whole = static_cast<double>(units);
+        const double value = number.exponent < 0 ? whole / kExactPowers[-number.exponent]
+                                                  : whole * kExactPowers[number.exponent];
+        return number.negative ? -value : value;
     }
     const std::string text = number.digits + "e" + std::to_string(number.exponent);
     double value = 0.0;
@@ -235,8 +385,36 @@ std::string formatDisplay(double value) {
     if (!std::isfinite(value)) {
         raise(errors::kOverflow);
     }
+    if (value == 0.0) {
+        return "0.0";
+    }
+    if (const auto form = shortFormOf(std::fabs(value))) {
+        const std::uint64_t tenths = roundedUnits(*form, 1, Ties::AwayFromZero);
+        if (tenths == 0) {
+            return "0.0";
+        }
+        // Written from the end: the tenth, the point, then the whole digits in groups.
+        char buffer[32];
+        char* at = buffer + sizeof buffer;
+        *--at = static_cast<char>('0' + tenths % 10);
+        *--at = '.';
+        std::uint64_t whole = tenths / 10;
+        int written = 0;
+        do {
+            if (written > 0 && written % 3 == 0) {
+                *--at = ',';
+            }
+            *--at = static_cast<char>('0' + whole % 10);
+            whole /= 10;
+            ++written;
+        } while (whole > 0);
+        if (std::signbit(value)) {
+            *--at = '-';
+        }
+        return std::string(at, buffer + sizeof buffer);
+    }
     const Decimal number = decimalOf(value);
-    const std::string units = roundedUnits(number, 1, Ties::AwayFromZero);
+    const std::string units = roundedDigits(number, 1, Ties::AwayFromZero);
     if (units.empty()) {
         return "0.0";
     }
@@ -257,10 +435,26 @@ double roundHalfEven(double value, int decimals) {
     if (!std::isfinite(value)) {
         return value;
     }
+    if (value == 0.0) {
+        return 0.0;
+    }
+    const bool shortRounding = decimals >= 0 && decimals <= kMostDigits;
+    if (const auto form = shortRounding ? shortFormOf(std::fabs(value)) : std::nullopt) {
+        if (form->decimals <= decimals) {
+            // Nothing to round: the value is already the double nearest to its decimal form.
+            return value;
+        }
+        const std::uint64_t units = roundedUnits(*form, decimals, Ties::ToEven);
+        if (units == 0) {
+            return 0.0;
+        }
+        const double rounded = static_cast<double>(units) / kExactPowers[decimals];
+        return std::signbit(value) ? -rounded : rounded;
+    }
     Decimal number = decimalOf(value);
     Decimal rounded;
     rounded.negative = number.negative;
-    rounded.digits = roundedUnits(number, decimals, Ties::ToEven);
+    rounded.digits = roundedDigits(number, decimals, Ties::ToEven);
     rounded.exponent = -decimals;
     return toDouble(rounded);
 }
@@ -312,7 +506,12 @@ double plainValue(std::string_view text) {
 
 double valueOfDisplayText(std::string_view text) { return toDouble(scanOrMismatch(text, true)); }
 
-double valueTextToNumber(std::string_view text) { return toDouble(scanOrMismatch(text, false)); }
+double valueTextToNumber(std::string_view text) {
+    if (const auto value = shortTextValue(text)) {
+        return *value;
+    }
+    return toDouble(scanOrMismatch(text, false));
+}
 
 std::int64_t valueTextToFixedPoint(std::string_view text) {
     Decimal number = scanOrMismatch(text, false);
@@ -323,7 +522,7 @@ std::int64_t valueTextToFixedPoint(std::string_view text) {
     if (static_cast<long long>(number.digits.size()) + number.exponent > 30) {
         raise(errors::kOverflow);
     }
-    const std::string units = roundedUnits(number, 4, Ties::ToEven);
+    const std::string units = roundedDigits(number, 4, Ties::ToEven);
     if (units.empty()) {
         return 0;
     }
