@@ -41,6 +41,9 @@ TEST(DisplayPattern, FormatsOneDecimalWithGroupsAndRoundsHalvesAwayFromZero) {
         {"negative value that rounds to a tenth", -0.05, "-0.1"},
         {"tiny value", 1e-300, "0.0"},
         {"huge value keeps all digits", 1e20, "100,000,000,000,000,000,000.0"},
+        {"fifteen significant digits", 123456789012.345, "123,456,789,012.3"},
+        {"tie in the fifteen-digit form of a longer value", 2.2499999999999996, "2.3"},
+        {"smallest double", 5e-324, "0.0"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -75,6 +78,10 @@ TEST(Rounding, HalvesGoToTheEvenDigitOfTheDecimalForm) {
         {"above the tie", 2.251, 1, 2.3},
         {"negative value to zero", -0.04, 1, 0.0},
         {"already rounded", 1e20, 1, 1e20},
+        {"tie in the fifteen-digit form of a longer value", 2.3499999999999996, 1, 2.4},
+        {"fifteen decimals", 0.123456789012345, 15, 0.123456789012345},
+        {"tie in the fifteenth decimal", 0.0000000000000025, 15, 0.000000000000002},
+        {"smallest double", 5e-324, 2, 0.0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -171,6 +178,13 @@ TEST(ValueTextConversion, ReadsSignPointExponentAndBlanks) {
         {"blanks both sides", " 22.2 ", 22.2},
         {"tabs both sides", "\t1\t", 1.0},
         {"below the smallest double", "1e-400", 0.0},
+        {"fifteen significant digits", "1234567.89012345", 1234567.89012345},
+        {"seventeen digits", "2.1740080820416130", 2.174008082041613},
+        {"seventeen digits after the point", "0.49786907366258517", 0.49786907366258515},
+        {"twenty-two decimals", "0.0000000000000000000007", 7e-22},
+        {"twenty-three decimals", "0.00000000000000000000007", 7e-23},
+        {"zeros before the first digit are decimals only", "000.000123456789012345",
+         1.23456789012345e-4},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
