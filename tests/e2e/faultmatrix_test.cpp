@@ -3,6 +3,7 @@
 // looks at the notice, the boxes and the output file, clears the fault, and sees the next good
 // reading shown and written as before. One fault also runs against the built program.
 
+#include "app/frmtimeoutmsg.h"
 #include "e2etesting.h"
 
 #include <QAbstractButton>
@@ -202,6 +203,7 @@ TEST_P(FaultMatrix, ShowsTheFaultThenTheNextGoodReading) {
         simulator.resetCounters();
     });
     std::vector<std::string> modals;
+    std::vector<std::int32_t> noticeTimes;
     const ModalWatcher watcher([&](QWidget& modal) {
         // Polling holds while the test looks at what the cycle leaves.
         program.window().Stopbtn_Click();
@@ -211,6 +213,9 @@ TEST_P(FaultMatrix, ShowsTheFaultThenTheNextGoodReading) {
             return;
         }
         modals.push_back(noticeText(modal));
+        if (auto* notice = qobject_cast<app::frmTimeoutMsg*>(&modal)) {
+            noticeTimes.push_back(notice->timeout());
+        }
         press(modal, "cmdClose");
     });
     ::testing::internal::CaptureStderr();
@@ -232,8 +237,14 @@ TEST_P(FaultMatrix, ShowsTheFaultThenTheNextGoodReading) {
         facts.currentFingerprint = fingerprintOf(simulator.certificate());
         requestsDuring = simulator.requestsReceived();
     });
-    EXPECT_EQ(modals, row.notice ? std::vector<std::string>{row.notice(facts)}
-                                 : std::vector<std::string>{});
+    const std::vector<std::string> expectedModals =
+        row.notice ? std::vector<std::string>{row.notice(facts)} : std::vector<std::string>{};
+    EXPECT_EQ(modals, expectedModals);
+    // A failed request is announced for fifteen seconds unless OK ends it sooner.
+    const bool failureNotice =
+        !expectedModals.empty() && expectedModals[0].starts_with("API Call Failed: ");
+    EXPECT_EQ(noticeTimes,
+              failureNotice ? std::vector<std::int32_t>{15000} : std::vector<std::int32_t>{});
     EXPECT_EQ(differences(before, boxStates(program.window()), changingBoxes(row.shown)), "");
     if (!row.reported.empty()) {
         EXPECT_NE(reported.find(row.reported), std::string::npos) << reported;
