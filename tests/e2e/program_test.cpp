@@ -89,7 +89,7 @@ TEST_F(AgainstSimulator, TerminationClosesTheWindowNormallyAndTheCertificatePinC
 }
 
 // Options run before any window: a platform that cannot open one must not matter.
-TEST(Options, VersionAndAnUnknownOptionNeedNoWindow) {
+TEST(Options, VersionHelpAndAnUnknownOptionNeedNoWindow) {
     const TempDir config;
     QProcessEnvironment environment = programEnvironment(config.path());
     environment.insert("QT_QPA_PLATFORM", "xcb");
@@ -102,6 +102,19 @@ TEST(Options, VersionAndAnUnknownOptionNeedNoWindow) {
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardOutput(), "Quorvane 3.1.4\n");
+
+    // The help names every file the program reads or writes, each at the start of its line.
+    program.start(QStringLiteral(QUORVANE_PROGRAM), {"--help"});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 0);
+    const std::string help = program.readAllStandardOutput().toStdString();
+    EXPECT_EQ(help.rfind("Usage: Quorvane [OPTION]... [ADDRESS [OUTPUT-FILE]]\n", 0), 0U) << help;
+    const std::size_t files = help.find("\nFiles:\n");
+    ASSERT_NE(files, std::string::npos) << help;
+    for (const char* file : {"mytoken.txt", "OUTPUT-FILE", "LarkspurstationError.log",
+                             "$XDG_CONFIG_HOME/Quorvane/Quorvane.conf"}) {
+        EXPECT_NE(help.find(std::string("\n  ") + file + ' ', files), std::string::npos) << file;
+    }
 
     program.start(QStringLiteral(QUORVANE_PROGRAM), {"127.0.0.1:1", "--colour"});
     ASSERT_TRUE(program.waitForFinished(20000));
