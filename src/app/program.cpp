@@ -1,6 +1,5 @@
 #include "app/program.h"
 
-#include "app/commandline.h"
 #include "app/endsignals.h"
 #include "app/errorreplybox.h"
 #include "app/qtplatform.h"
@@ -9,6 +8,7 @@
 #include "app/tokenexpiry.h"
 #include "gateway/certificatepins.h"
 #include "gateway/gatewayclient.h"
+#include "support/commandline.h"
 #include "support/failure.h"
 
 #include <QApplication>
@@ -69,7 +69,8 @@ int runWindow(int argc, char** argv) {
     for (qsizetype i = 1; i < all.size(); ++i) {
         arguments.push_back(all.at(i).toStdString());
     }
-    const std::string argumentLine = argumentText(parseProgramOptions(arguments).arguments);
+    const std::string argumentLine =
+        support::argumentText(support::parseProgramOptions(arguments).arguments);
 
     GatewayAccess gateway;
     const std::unique_ptr<QSettings> settings = openUserSettings();
@@ -121,29 +122,30 @@ void GatewayAccess::endRequest() {
 }
 
 int runProgram(int argc, char** argv) {
-    const ProgramOptions options = parseProgramOptions(argumentsAfterName(argc, argv));
+    const support::ProgramOptions options =
+        support::parseProgramOptions(argumentsAfterName(argc, argv));
 #ifdef _WIN32
     // A windowed program has no console of its own; its texts go to the one it was started from.
-    if (options.action != ProgramAction::Run && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    if (options.action != support::ProgramAction::Run && AttachConsole(ATTACH_PARENT_PROCESS)) {
         std::freopen("CONOUT$", "w", stdout);
         std::freopen("CONOUT$", "w", stderr);
     }
 #endif
     try {
         switch (options.action) {
-        case ProgramAction::Help:
-            std::cout << usageText();
+        case support::ProgramAction::Help:
+            std::cout << support::usageText();
             return 0;
-        case ProgramAction::Version:
-            std::cout << versionLine() << std::endl;
+        case support::ProgramAction::Version:
+            std::cout << support::versionLine() << std::endl;
             return 0;
-        case ProgramAction::UnknownOption:
+        case support::ProgramAction::UnknownOption:
             std::cerr << "Quorvane: unknown option " << options.unknownOption
                       << " (see Quorvane --help)" << std::endl;
             return 2;
-        case ProgramAction::ForgetCertificates:
+        case support::ProgramAction::ForgetCertificates:
             return forgetCertificates(argc, argv);
-        case ProgramAction::Run:
+        case support::ProgramAction::Run:
             return runWindow(argc, argv);
         }
     } catch (const support::RunTimeError& error) {

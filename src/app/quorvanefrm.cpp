@@ -1,6 +1,5 @@
 #include "app/quorvanefrm.h"
 
-#include "app/commandline.h"
 #include "app/formlayout.h"
 #include "app/frmcustominput.h"
 #include "app/frmtimeoutmsg.h"
@@ -9,6 +8,7 @@
 #include "app/windowmenu.h"
 #include "gateway/tokenfile.h"
 #include "quorvane/version.h"
+#include "support/commandline.h"
 #include "support/failure.h"
 
 #include <QCheckBox>
@@ -258,14 +258,14 @@ void Quorvanefrm::Form_Load() {
         windowTitle() +
         QStringLiteral(" V%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 
-    if (isConsumptionVariant(m_services.programPath)) {
+    if (support::isConsumptionVariant(m_services.programPath)) {
         m_cycle->setConsumptionVariant(true);
         m_label8->setText("Solar                 Consumption");
     }
 
     m_cycle->updateTimeZoneBias();
 
-    const CommandLineTargets targets = commandLineTargets(m_services.arguments);
+    const support::CommandLineTargets targets = support::commandLineTargets(m_services.arguments);
     if (targets.ip) {
         setText(Box::IP, *targets.ip);
     }

@@ -7,7 +7,7 @@
 
 // What the program takes from its command line and its executable's name. Standard C++ only, so
 // the rules can be checked without a window.
-namespace quorvane::app {
+namespace quorvane::support {
 
 // The program's arguments (without its own name) joined by single blanks.
 std::string argumentText(const std::vector<std::string>& arguments);
@@ -56,4 +56,4 @@ std::string usageText();
 // The --version line without line end: "Quorvane 3.1.4".
 std::string versionLine();
 
-} // namespace quorvane::app
+} // namespace quorvane::support

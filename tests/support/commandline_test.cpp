@@ -1,8 +1,8 @@
-#include "app/commandline.h"
+#include "support/commandline.h"
 
 #include <gtest/gtest.h>
 
-namespace quorvane::app {
+namespace quorvane::support {
 namespace {
 
 template <class Row> std::string rowName(const ::testing::TestParamInfo<Row>& row) {
@@ -102,4 +102,4 @@ TEST(ProgramOptions, UnknownWinsThenHelpThenVersionThenForgetting) {
 }
 
 } // namespace
-} // namespace quorvane::app
+} // namespace quorvane::support

@@ -1,8 +1,8 @@
-#include "app/commandline.h"
+#include "support/commandline.h"
 
 #include "quorvane/version.h"
 
-namespace quorvane::app {
+namespace quorvane::support {
 
 namespace {
 
@@ -135,4 +135,4 @@ std::string versionLine() {
     return std::string("Quorvane ") + kVersionText;
 }
 
-} // namespace quorvane::app
+} // namespace quorvane::support
