@@ -8,7 +8,7 @@ namespace quorvane::testing {
 using app::kTwipsPerPixel;
 
 OptionsWindow::OptionsWindow()
-    : m_ip(new QLineEdit(QStringLiteral("192.168.1.50"), this)), m_write(new QCheckBox(this)),
+    : m_ip(new QLineEdit(QStringLiteral("127.0.0.50"), this)), m_write(new QCheckBox(this)),
       m_label(new QLabel(QStringLiteral("Grid"), this)) {
     m_ip->setGeometry(376, 8, 113, 19);
     m_write->setGeometry(352, 56, 17, 17);

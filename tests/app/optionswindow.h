@@ -12,7 +12,7 @@ namespace quorvane::testing {
 
 // A small real top-level window with the parts settings and the window menu use: an IP box, the
 // write check box (ticking it narrows the window to 5265), a label and the stay-on-top flag.
-// Shown at once, at Top 1500, Left 1500, 4575 x 2160 twips, the IP box "192.168.1.50".
+// Shown at once, at Top 1500, Left 1500, 4575 x 2160 twips, the IP box "127.0.0.50".
 // Outer geometry in twips at 15 per pixel, read back as given while the pixels still match.
 class OptionsWindow : public QWidget, public app::WindowOptions {
 public:

@@ -53,7 +53,7 @@ TEST_F(Settings, EmptyStoreAppliesNothingAndCloseWritesAllSevenKeys) {
     EXPECT_EQ(m_window.outerLeft(), 1500);
     EXPECT_EQ(m_window.outerWidth(), 4575);
     EXPECT_EQ(m_window.outerHeight(), 2160);
-    EXPECT_EQ(m_window.ipText(), "192.168.1.50");
+    EXPECT_EQ(m_window.ipText(), "127.0.0.50");
     EXPECT_EQ(m_window.writeCheckValue(), 0);
     EXPECT_FALSE(m_window.stayOnTop());
 
@@ -62,7 +62,7 @@ TEST_F(Settings, EmptyStoreAppliesNothingAndCloseWritesAllSevenKeys) {
     EXPECT_TRUE(readFileBytes(storeFile()).starts_with("[Settings]\n"));
     const Keys expected{{"Top", "1500"},       {"Left", "3000"}, {"Height", "2160"},
                         {"Width", "4575"},     {"Write", "0"},   {"OnTop", "False"},
-                        {"IP", "192.168.1.50"}};
+                        {"IP", "127.0.0.50"}};
     for (const auto& [key, value] : expected) {
         EXPECT_EQ(stored(key), value) << key.toStdString();
     }
@@ -162,7 +162,7 @@ TEST_F(Settings, TopThatIsNegativeOrNotAWholeNumberSkipsEverySetting) {
         load();
         EXPECT_EQ(m_window.outerTop(), 1500);
         EXPECT_EQ(m_window.outerHeight(), 2160);
-        EXPECT_EQ(m_window.ipText(), "192.168.1.50");
+        EXPECT_EQ(m_window.ipText(), "127.0.0.50");
         EXPECT_FALSE(m_window.stayOnTop());
     }
 }
