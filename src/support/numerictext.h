@@ -15,7 +15,9 @@ namespace quorvane::support {
 // carries no sign ("0.0" for -0.04 and -0.0). Raises kOverflow for NaN and infinities.
 std::string formatDisplay(double value);
 
-// `value` rounded to `decimals` decimals (0 to 15), halves to the even digit.
+// `value` rounded to `decimals` decimals (0 to 15), halves to the even digit. Raises kOverflow
+// for the largest doubles (from 1.797693134862315e308 on), whose 15-digit form is beyond a
+// double.
 double roundHalfEven(double value, int decimals);
 
 // The number a text begins with, read up to the first character that cannot continue a plain

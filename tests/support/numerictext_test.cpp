@@ -89,6 +89,13 @@ TEST(Rounding, HalvesGoToTheEvenDigitOfTheDecimalForm) {
     }
 }
 
+TEST(Rounding, OverflowsOnlyWhereTheFifteenDigitFormIsBeyondADouble) {
+    constexpr double kLargest = std::numeric_limits<double>::max();
+    EXPECT_EQ(failureNumberOf([&] { roundHalfEven(kLargest, 1); }), errors::kOverflow);
+    EXPECT_EQ(failureNumberOf([&] { roundHalfEven(-kLargest, 0); }), errors::kOverflow);
+    EXPECT_EQ(roundHalfEven(1.79769313486231e308, 1), 1.79769313486231e308);
+}
+
 struct ValueRow {
     const char* name;
     const char* text;
