@@ -45,9 +45,11 @@ fi
 built=$SECONDS
 
 # The targets write their output and token files into a temporary folder for every input; a
-# memory file system keeps the file syncs from slowing them down.
+# memory file system keeps the file syncs from slowing them down. libFuzzer ends a run without
+# the targets' clean-up, so each run gets a folder of its own that is removed afterwards.
+scratch_base=${TMPDIR:-/tmp}
 if [[ -z "${TMPDIR:-}" && -d /dev/shm && -w /dev/shm ]]; then
-    export TMPDIR=/dev/shm
+    scratch_base=/dev/shm
 fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -68,10 +70,12 @@ for target in "${targets[@]}"; do
     log="$build_dir/$target.log"
     # Crash inputs of earlier runs stay, but only this run's are reported.
     stamp=$(mktemp "${TMPDIR:-/tmp}/quorvane-fuzz-start.XXXXXX")
-    "$build_dir/bin/$target" -max_len="${max_len[$target]:-4096}" -max_total_time="$seconds" \
-        -timeout=10 -use_value_profile=1 -print_final_stats=1 \
+    scratch=$(mktemp -d "$scratch_base/quorvane-fuzz.XXXXXX")
+    TMPDIR="$scratch" "$build_dir/bin/$target" -max_len="${max_len[$target]:-4096}" \
+        -max_total_time="$seconds" -timeout=10 -use_value_profile=1 -print_final_stats=1 \
         -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" >"$log" 2>&1
     status=$?
+    rm -rf "$scratch"
     tail -n 12 "$log"
     runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -1)
     if [[ $status == 0 ]]; then
