@@ -97,10 +97,10 @@ TEST(CertificatePins, AcceptsOnlyTheCertificateSeenFirst) {
     const QSslCertificate second = freshCertificate();
     ASSERT_FALSE(first.isNull());
 
-    const auto pinnedNow = pins.check("192.168.1.5", first);
-    const auto again = pins.check("192.168.1.5", first);
-    const auto other = pins.check("192.168.1.5", second);
-    const auto otherGateway = pins.check("192.168.1.6", second);
+    const auto pinnedNow = pins.check("127.0.0.5", first);
+    const auto again = pins.check("127.0.0.5", first);
+    const auto other = pins.check("127.0.0.5", second);
+    const auto otherGateway = pins.check("127.0.0.6", second);
 
     EXPECT_EQ(pinnedNow.verdict, CertificatePins::Verdict::PinnedNow);
     EXPECT_EQ(again.verdict, CertificatePins::Verdict::Pinned);
@@ -108,24 +108,24 @@ TEST(CertificatePins, AcceptsOnlyTheCertificateSeenFirst) {
     EXPECT_EQ(other.presented, CertificatePins::fingerprint(second));
     EXPECT_EQ(other.pinned, CertificatePins::fingerprint(first));
     EXPECT_EQ(otherGateway.verdict, CertificatePins::Verdict::PinnedNow);
-    EXPECT_EQ(pins.check("192.168.1.7", QSslCertificate()).verdict,
+    EXPECT_EQ(pins.check("127.0.0.7", QSslCertificate()).verdict,
               CertificatePins::Verdict::Refused);
 }
 
 TEST(CertificatePins, ForgetAllDropsEveryPinButNoOtherSetting) {
     testing::TempDir folder;
     const QString file = QString::fromStdString((folder / "Quorvane.conf").string());
-    QSettings(file, QSettings::IniFormat).setValue("Settings/IP", "192.168.1.5");
+    QSettings(file, QSettings::IniFormat).setValue("Settings/IP", "127.0.0.5");
     CertificatePins pins(std::make_unique<QSettings>(file, QSettings::IniFormat));
-    pins.check("192.168.1.5", freshCertificate());
+    pins.check("127.0.0.5", freshCertificate());
     pins.check("[::1]:8443", freshCertificate());
 
     EXPECT_EQ(pins.forgetAll(), 2);
 
-    EXPECT_EQ(pins.pinned("192.168.1.5"), "");
+    EXPECT_EQ(pins.pinned("127.0.0.5"), "");
     EXPECT_EQ(pins.forgetAll(), 0);
     const QSettings stored(file, QSettings::IniFormat);
-    EXPECT_EQ(stored.value("Settings/IP").toString(), "192.168.1.5");
+    EXPECT_EQ(stored.value("Settings/IP").toString(), "127.0.0.5");
     EXPECT_FALSE(stored.contains("Certificates/[::1]:8443"));
 }
 
@@ -135,11 +135,11 @@ TEST(CertificatePins, DefaultStoreIsTheUsersQuorvaneSettings) {
     const QSslCertificate certificate = freshCertificate();
 
     CertificatePins pins;
-    pins.check("192.168.1.5", certificate);
+    pins.check("127.0.0.5", certificate);
 
     ASSERT_TRUE(QFile::exists(expectedFile));
     EXPECT_EQ(
-        QSettings(expectedFile, QSettings::IniFormat).value("Certificates/192.168.1.5").toString(),
+        QSettings(expectedFile, QSettings::IniFormat).value("Certificates/127.0.0.5").toString(),
         CertificatePins::fingerprint(certificate));
 }
 
@@ -162,7 +162,7 @@ TEST_P(CertificatePinKey, IsTheHostAndPortOfTheUrl) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, CertificatePinKey,
     ::testing::Values(
-        KeyRow{"AddressAlone", "https://192.168.1.5/ivp/meters/readings?cache=1", "192.168.1.5"},
+        KeyRow{"AddressAlone", "https://127.0.0.5/ivp/meters/readings?cache=1", "127.0.0.5"},
         KeyRow{"WithPort", "https://127.0.0.1:8443/ivp/meters/readings", "127.0.0.1:8443"},
         KeyRow{"Ipv6InBrackets", "https://[::1]:8443/ivp", "[::1]:8443"},
         KeyRow{"NameInLowerCase", "https://Envoy.Local/ivp", "envoy.local"},
