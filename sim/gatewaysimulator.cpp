@@ -57,6 +57,8 @@ QByteArray reasonPhrase(int status) {
     switch (status) {
     case 200:
         return "OK";
+    case 302:
+        return "Found";
     case 400:
         return "Bad Request";
     case 401:
@@ -188,6 +190,10 @@ bool GatewaySimulator::listen(quint16 port, const QHostAddress& address) {
 
 void GatewaySimulator::close() {
     m_server->close();
+    dropConnections();
+}
+
+void GatewaySimulator::dropConnections() {
     for (const QPointer<QSslSocket>& socket : std::exchange(m_sockets, {})) {
         if (socket) {
             socket->abort();
@@ -242,6 +248,10 @@ void GatewaySimulator::setFixedReply(int status, const QByteArray& body,
     m_fixedReply = FixedReply{status, body, contentType};
 }
 
+void GatewaySimulator::setRedirect(const QByteArray& fromPath, const QByteArray& location) {
+    m_redirect = Redirect{fromPath, location};
+}
+
 void GatewaySimulator::setPlainHttp(bool plain) {
     m_server->plainHttp = plain;
 }
@@ -256,6 +266,8 @@ void GatewaySimulator::clearFaults() {
     m_fixedReply.reset();
     m_replyDelayMs = 0;
     m_closeAfterEachReply = false;
+    m_chunkedReplies = false;
+    m_redirect.reset();
     m_oversizeBytes = kDefaultOversizeBytes;
 }
 
@@ -349,14 +361,32 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
     if (!reply.contentType.isEmpty()) {
         head += "Content-Type: " + reply.contentType + "\r\n";
     }
-    head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    if (reply.status == 302 && m_redirect) {
+        head += "Location: " + m_redirect->location + "\r\n";
+    }
+    const QByteArray body = reply.action == Reply::Action::CutBody
+                                ? reply.body.first(reply.body.size() / 2)
+                                : reply.body;
+    if (m_chunkedReplies) {
+        head += "Transfer-Encoding: chunked\r\n";
+    } else {
+        head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    }
     head += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
     head += "\r\n";
     socket->write(head);
-    if (!headersOnly) {
-        socket->write(reply.action == Reply::Action::CutBody
-                          ? reply.body.first(reply.body.size() / 2)
-                          : reply.body);
+    if (!headersOnly && !m_chunkedReplies) {
+        socket->write(body);
+    } else if (!headersOnly) {
+        QByteArray chunks;
+        for (qsizetype at = 0; at < body.size(); at += kChunkBytes) {
+            const QByteArray chunk = body.sliced(at, std::min(kChunkBytes, body.size() - at));
+            chunks += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+        }
+        if (reply.action != Reply::Action::CutBody) {
+            chunks += "0\r\n\r\n";
+        }
+        socket->write(chunks);
     }
     ++m_requestsServed;
     if (close) {
@@ -376,6 +406,9 @@ GatewaySimulator::Reply GatewaySimulator::replyTo(const HttpRequest& request) {
         if (!bearer || authorization.sliced(blank + 1) != m_token) {
             return Reply{401, unauthorizedPage(), "text/html"};
         }
+    }
+    if (m_redirect && request.path() == m_redirect->fromPath) {
+        return Reply{302, {}, {}};
     }
     if (request.path() != kReadingsPath) {
         return Reply{404, R"({"error":"404 - Not Found"})", "application/json"};

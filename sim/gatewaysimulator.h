@@ -100,12 +100,21 @@ public:
     void setReplyDelay(int milliseconds) { m_replyDelayMs = milliseconds; }
     // Like firmware that closes: "Connection: close" on every reply, then the connection ends.
     void setCloseAfterEachReply(bool close) { m_closeAfterEachReply = close; }
+    // Replies go out with "Transfer-Encoding: chunked" instead of a Content-Length, the body in
+    // chunks of at most kChunkBytes, as web servers in front of an application send them.
+    void setChunkedReplies(bool chunked) { m_chunkedReplies = chunked; }
+    static constexpr qsizetype kChunkBytes = 1024;
+    // Requests for `fromPath` (with the right token) get "302 Found" with `location` as sent.
+    void setRedirect(const QByteArray& fromPath, const QByteArray& location);
+    // Ends every open connection, as a gateway does with idle ones, and goes on listening.
+    void dropConnections();
     // New connections meet a web server without TLS, as on a port that is not the gateway's
     // HTTPS port: their TLS greeting gets a plain HTTP 400 page and the connection closes, so
     // no handshake completes. Open connections keep their TLS.
     void setPlainHttp(bool plain);
     bool plainHttp() const;
-    // No fault, no delay, keep-alive, TLS, readings from the model.
+    // No fault, no delay, no redirect, keep-alive, Content-Length, TLS, readings from the
+    // model.
     void clearFaults();
 
     // TLS handshakes completed.
@@ -158,6 +167,12 @@ private:
     qsizetype m_oversizeBytes = kDefaultOversizeBytes;
     int m_replyDelayMs = 0;
     bool m_closeAfterEachReply = false;
+    bool m_chunkedReplies = false;
+    struct Redirect {
+        QByteArray fromPath;
+        QByteArray location;
+    };
+    std::optional<Redirect> m_redirect;
 
     int m_connectionsAccepted = 0;
     int m_requestsReceived = 0;
