@@ -4,18 +4,16 @@
 #include <optional>
 
 #include <QEventLoop>
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslError>
+#include <QSslSocket>
 #include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
 
 #include "gateway/certificatepins.h"
+#include "gateway/httpreply.h"
 #include "gateway/replymessagebox.h"
 #include "gateway/tokenfile.h"
 #include "support/failure.h"
@@ -29,7 +27,7 @@ using namespace requesterrors;
 constexpr char kCancelledText[] = "The request was cancelled";
 
 // How the wait for a reply ended when it was not the reply that ended it.
-enum class Cause { None, TimedOut, TooLarge, Cancelled, CertificateChanged };
+enum class Cause { None, TimedOut, TooLarge, Cancelled, Failed };
 
 std::string failureText(int number, const QString& description) {
     return support::errorText(support::Failure{number, description.toStdString()});
@@ -87,35 +85,6 @@ QString standardReason(int status) {
     }
 }
 
-int failureNumber(QNetworkReply::NetworkError error) {
-    switch (error) {
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-        return kCannotConnect;
-    case QNetworkReply::RemoteHostClosedError:
-        return kConnectionAborted;
-    case QNetworkReply::HostNotFoundError:
-        return kNameNotResolved;
-    case QNetworkReply::TimeoutError:
-        return kTimedOut;
-    case QNetworkReply::OperationCanceledError:
-        return kCancelled;
-    case QNetworkReply::SslHandshakeFailedError:
-        return kSecureFailure;
-    case QNetworkReply::ProtocolUnknownError:
-        return kInvalidUrl;
-    case QNetworkReply::ProtocolFailure:
-    case QNetworkReply::UnknownServerError:
-        return kInvalidResponse;
-    case QNetworkReply::InsecureRedirectError:
-    case QNetworkReply::TooManyRedirectsError:
-        return kRedirectFailed;
-    default:
-        return kOtherFailure;
-    }
-}
-
 // The first `count` characters of a UTF-8 text, never cutting a character in two.
 std::string firstCharacters(const std::string& utf8, std::size_t count) {
     std::size_t seen = 0;
@@ -142,42 +111,112 @@ QString refusalText(const QString& gateway, const CertificatePins::Check& check)
 
 struct GatewayClient::Call {
     QEventLoop loop;
-    QPointer<QNetworkReply> reply;
-    QByteArray body;
     Cause cause = Cause::None;
-    QString refusal;
+    // The failure of a cause that carries its own number and text.
+    int number = 0;
+    QString description;
     bool clientGone = false;
+
+    // The exchange under way: its connection, whether that was a kept one, and the reply.
+    std::unique_ptr<QSslSocket> socket;
+    bool reused = false;
+    std::optional<HttpReplyReader> reader;
+    // Set once the exchange has its whole reply or has failed.
+    bool settled = false;
+    // A kept connection that the gateway had closed before any byte of the reply: the request
+    // goes out again on a new connection.
+    bool staleConnection = false;
 
     // Ends the wait for `why`; the first cause given is the one reported.
     void end(Cause why) {
         if (cause == Cause::None) {
             cause = why;
         }
-        if (reply) {
-            reply->abort();
-        }
+        settled = true;
         loop.quit();
     }
 
-    // Moves what has arrived into the body, within the size limit.
+    void fail(int failureNumber, const QString& text) {
+        if (cause == Cause::None) {
+            number = failureNumber;
+            description = text;
+        }
+        end(Cause::Failed);
+    }
+
+    // Moves what has arrived into the reply reader.
     void take() {
-        if (!reply || !reply->isOpen()) {
+        if (settled || !socket || !reader) {
             return;
         }
-        body += reply->readAll();
-        if (body.size() > kMaxReplyBytes) {
-            body.clear();
+        const QByteArray bytes = socket->readAll();
+        switch (reader->append(std::string_view(bytes.constData(), bytes.size()))) {
+        case HttpReplyReader::State::Incomplete:
+            return;
+        case HttpReplyReader::State::Complete:
+            settled = true;
+            loop.quit();
+            return;
+        case HttpReplyReader::State::TooLarge:
             end(Cause::TooLarge);
+            return;
+        case HttpReplyReader::State::Malformed:
+            fail(kInvalidResponse, "The reply is not valid HTTP: " +
+                                       QString::fromStdString(reader->problem()));
+            return;
+        }
+    }
+
+    // The connection failed or ended.
+    void connectionEnded(QAbstractSocket::SocketError error, const QString& host) {
+        if (settled) {
+            return;
+        }
+        take();
+        if (settled) {
+            return;
+        }
+        if (error == QAbstractSocket::RemoteHostClosedError &&
+            reader->finish() == HttpReplyReader::State::Complete) {
+            settled = true;
+            loop.quit();
+            return;
+        }
+        if (reused && !reader->started()) {
+            staleConnection = true;
+            settled = true;
+            loop.quit();
+            return;
+        }
+        switch (error) {
+        case QAbstractSocket::ConnectionRefusedError:
+            fail(kCannotConnect, QStringLiteral("Connection refused"));
+            return;
+        case QAbstractSocket::RemoteHostClosedError:
+            fail(kConnectionAborted, QStringLiteral("Connection closed"));
+            return;
+        case QAbstractSocket::HostNotFoundError:
+            fail(kNameNotResolved, "Host " + host + " not found");
+            return;
+        case QAbstractSocket::SslHandshakeFailedError:
+            fail(kSecureFailure, "SSL handshake failed: " + socket->errorString());
+            return;
+        case QAbstractSocket::SslInternalError:
+        case QAbstractSocket::SslInvalidUserDataError:
+            fail(kSecureFailure, socket->errorString());
+            return;
+        case QAbstractSocket::NetworkError:
+            fail(kCannotConnect, socket->errorString());
+            return;
+        default:
+            fail(kOtherFailure, socket->errorString());
+            return;
         }
     }
 };
 
 GatewayClient::GatewayClient(CertificatePins& pins, ReplyMessageBox& messageBox)
-    : m_manager(std::make_unique<QNetworkAccessManager>()), m_pins(pins), m_messageBox(messageBox) {
-    // The gateway is on the local network; a proxy would only be one more party to see the
-    // token.
-    m_manager->setProxy(QNetworkProxy::NoProxy);
-}
+    : m_pins(pins), m_messageBox(messageBox) {}
 
 GatewayClient::~GatewayClient() {
     for (Call* call : m_calls) {
@@ -201,39 +240,180 @@ void GatewayClient::ApiGet(const std::string& url, const std::string& token, std
                                            "character; nothing was sent"));
         return;
     }
-    const QUrl address(QString::fromStdString(target), QUrl::TolerantMode);
-    if (!address.isValid() || address.host().isEmpty()) {
+    QUrl address(QString::fromStdString(target), QUrl::TolerantMode);
+    if (!address.isValid() || address.host().isEmpty() ||
+        address.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) != 0) {
         fail(kInvalidUrl, "The URL is not valid: " + QString::fromStdString(target));
         return;
     }
 
-    QNetworkRequest request(address);
-    if (!headerValue->empty()) {
-        request.setRawHeader("Authorization", QByteArray("Bearer ") + headerValue->c_str());
-    }
-    request.setRawHeader("Accept", "application/json");
-    // A redirect must not carry the token to another address.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::SameOriginRedirectPolicy);
-
     Call call;
-    QNetworkReply* const network = m_manager->get(request);
-    call.reply = network;
-    const QString gateway = CertificatePins::gatewayKey(address);
-    QObject::connect(network, &QNetworkReply::finished, &call.loop, &QEventLoop::quit);
-    QObject::connect(network, &QNetworkReply::readyRead, network, [&call] { call.take(); });
-    QObject::connect(network, &QNetworkReply::metaDataChanged, network, [&call, network] {
-        const QVariant length = network->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > kMaxReplyBytes) {
-            call.end(Cause::TooLarge);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &deadline,
+                     [&call] { call.end(Cause::TimedOut); });
+    deadline.start(m_timeout);
+    m_calls.push_back(&call);
+
+    bool answered = false;
+    for (int redirects = 0;; ++redirects) {
+        answered = exchange(call, address, *headerValue);
+        if (call.clientGone) {
+            // The client is gone with everything it owned; nothing of it may be touched.
+            fail(kCancelled, kCancelledText);
+            return;
         }
-    });
-    // Decided during the handshake, before the request is written. Only the errors seen for
-    // this certificate are ignored: the connection keeps that list for the sockets it opens
-    // later, so another certificate on a new connection comes back here and is refused.
-    QObject::connect(network, &QNetworkReply::sslErrors, network,
-                     [this, &call, network, gateway](const QList<QSslError>& errors) {
-                         QSslCertificate peer = network->sslConfiguration().peerCertificate();
+        if (!answered) {
+            break;
+        }
+        const int status = call.reader->status();
+        const auto location = call.reader->header("Location");
+        const bool redirect = status == 301 || status == 302 || status == 303 ||
+                              status == 307 || status == 308;
+        if (!redirect || !location) {
+            break;
+        }
+        const QUrl next = address.resolved(QUrl(
+            QString::fromUtf8(location->data(), static_cast<qsizetype>(location->size())),
+            QUrl::TolerantMode));
+        if (!next.isValid() || next.scheme().compare(address.scheme(), Qt::CaseInsensitive) != 0 ||
+            next.host().compare(address.host(), Qt::CaseInsensitive) != 0 ||
+            next.port(443) != address.port(443)) {
+            // The token must not go to another address.
+            call.fail(kRedirectFailed,
+                      "The gateway redirected the request to another address (" +
+                          next.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery |
+                                        QUrl::RemoveFragment) +
+                          "); it was not sent there");
+            answered = false;
+            break;
+        }
+        if (redirects == kMaxRedirects) {
+            call.fail(kRedirectFailed,
+                      QStringLiteral("The gateway redirected the request too many times"));
+            answered = false;
+            break;
+        }
+        address = next;
+    }
+    deadline.stop();
+    std::erase(m_calls, &call);
+
+    if (!answered) {
+        errorText = failureOf(call);
+        return;
+    }
+    const int status = call.reader->status();
+    if (status < 200 || status > 299) {
+        QString reason = QString::fromStdString(call.reader->reason());
+        if (reason.isEmpty()) {
+            reason = standardReason(status);
+        }
+        fail(status, reason);
+        return;
+    }
+
+    const std::string& body = call.reader->body();
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    reply = QString(decoder(QByteArrayView(body.data(), static_cast<qsizetype>(body.size()))))
+                .toStdString();
+    if (reply.find("error") != std::string::npos) {
+        // The client may be gone once the box has closed: nothing after this touches it.
+        m_messageBox.showReply(firstCharacters(reply, kMessageBoxCharacters));
+    }
+}
+
+bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& token) {
+    const QString origin = url.host().toLower() + ':' + QString::number(url.port(443));
+    const QByteArray target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority |
+                                            QUrl::RemoveFragment);
+    QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
+    if (host.contains(':')) {
+        host = '[' + host + ']';
+    }
+    if (url.port() != -1) {
+        host += ':' + QByteArray::number(url.port());
+    }
+    const std::string request =
+        getRequestBytes(target.isEmpty() ? std::string_view("/")
+                                         : std::string_view(target.constData(), target.size()),
+                        std::string_view(host.constData(), host.size()), token);
+
+    // A kept connection with unread bytes has heard something it was not asked for.
+    if (m_kept && (m_keptOrigin != origin || m_kept->state() != QAbstractSocket::ConnectedState ||
+                   !m_kept->isEncrypted() || m_kept->bytesAvailable() > 0)) {
+        m_kept->abort();
+        m_kept.reset();
+    }
+
+    // A kept connection is tried once; when the gateway had closed it, the loop runs again on
+    // a new connection, which is never retried.
+    while (true) {
+        QObject context;
+        call.reused = m_kept != nullptr;
+        call.socket = call.reused ? std::move(m_kept) : connectTo(call, url, context);
+        call.reader.emplace(static_cast<std::size_t>(kMaxReplyBytes));
+        call.settled = call.cause != Cause::None;
+        call.staleConnection = false;
+        QSslSocket* const socket = call.socket.get();
+        const QString peer = url.host();
+
+        QObject::connect(socket, &QSslSocket::readyRead, &context, [&call] { call.take(); });
+        QObject::connect(socket, &QAbstractSocket::errorOccurred, &context,
+                         [&call, peer](QAbstractSocket::SocketError error) {
+                             call.connectionEnded(error, peer);
+                         });
+        QObject::connect(socket, &QAbstractSocket::disconnected, &context, [&call, peer] {
+            call.connectionEnded(QAbstractSocket::RemoteHostClosedError, peer);
+        });
+        auto send = [socket, &request] {
+            socket->write(request.data(), static_cast<qint64>(request.size()));
+        };
+        if (call.reused) {
+            send();
+        } else {
+            QObject::connect(socket, &QSslSocket::encrypted, &context, send);
+        }
+        if (!call.settled) {
+            call.loop.exec();
+        }
+        if (call.clientGone) {
+            return false;
+        }
+        QObject::disconnect(socket, nullptr, &context, nullptr);
+        if (!call.settled) {
+            // The application is quitting: QCoreApplication::exit() ends every event loop.
+            call.end(Cause::Cancelled);
+        }
+        const bool answered = call.cause == Cause::None && !call.staleConnection &&
+                              call.reader->state() == HttpReplyReader::State::Complete;
+        if (answered && call.reader->keepAlive() &&
+            socket->state() == QAbstractSocket::ConnectedState) {
+            m_kept = std::move(call.socket);
+            m_keptOrigin = origin;
+        } else {
+            socket->abort();
+            call.socket.reset();
+        }
+        if (!call.staleConnection || call.cause != Cause::None) {
+            return answered;
+        }
+    }
+}
+
+std::unique_ptr<QSslSocket> GatewayClient::connectTo(Call& call, const QUrl& url,
+                                                     QObject& context) {
+    auto socket = std::make_unique<QSslSocket>();
+    // The gateway is on the local network; a proxy would only be one more party to see the
+    // token.
+    socket->setProxy(QNetworkProxy::NoProxy);
+    QSslSocket* const raw = socket.get();
+    const QString gateway = CertificatePins::gatewayKey(url);
+    // Decided during the handshake, before the request is written. Each connection has a
+    // socket of its own, so what is ignored here holds for this handshake only.
+    QObject::connect(raw, &QSslSocket::sslErrors, &context,
+                     [this, &call, raw, gateway](const QList<QSslError>& errors) {
+                         QSslCertificate peer = raw->peerCertificate();
                          for (const QSslError& error : errors) {
                              if (!peer.isNull()) {
                                  break;
@@ -242,51 +422,16 @@ void GatewayClient::ApiGet(const std::string& url, const std::string& token, std
                          }
                          const CertificatePins::Check check = m_pins.check(gateway, peer);
                          if (check.verdict == CertificatePins::Verdict::Refused) {
-                             call.cause = Cause::CertificateChanged;
-                             call.refusal = refusalText(gateway, check);
+                             call.fail(kCertificateChanged, refusalText(gateway, check));
                              return;
                          }
-                         network->ignoreSslErrors(errors);
+                         raw->ignoreSslErrors(errors);
                      });
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &deadline,
-                     [&call] { call.end(Cause::TimedOut); });
-    deadline.start(m_timeout);
-
-    m_calls.push_back(&call);
-    if (!network->isFinished()) {
-        call.loop.exec();
-    }
-    if (call.clientGone) {
-        // The manager and its replies went with the client; nothing of it may be touched.
-        fail(kCancelled, kCancelledText);
-        return;
-    }
-    deadline.stop();
-    std::erase(m_calls, &call);
-    if (!network->isFinished()) {
-        // The application is quitting: QCoreApplication::exit() ends every event loop.
-        call.end(Cause::Cancelled);
-    }
-    call.take();
-    const std::optional<std::string> failure = failureOf(call, *network);
-    delete network;
-    if (failure) {
-        errorText = *failure;
-        return;
-    }
-
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    reply = QString(decoder(call.body)).toStdString();
-    if (reply.find("error") != std::string::npos) {
-        // The client may be gone once the box has closed: nothing after this touches it.
-        m_messageBox.showReply(firstCharacters(reply, kMessageBoxCharacters));
-    }
+    socket->connectToHostEncrypted(url.host(), static_cast<quint16>(url.port(443)));
+    return socket;
 }
 
-std::optional<std::string> GatewayClient::failureOf(const Call& call,
-                                                    const QNetworkReply& network) const {
+std::string GatewayClient::failureOf(const Call& call) const {
     switch (call.cause) {
     case Cause::TimedOut:
         return failureText(kTimedOut,
@@ -295,26 +440,12 @@ std::optional<std::string> GatewayClient::failureOf(const Call& call,
         return failureText(kReplyTooLarge, QStringLiteral("The reply is larger than 4 MiB"));
     case Cause::Cancelled:
         return failureText(kCancelled, kCancelledText);
-    case Cause::CertificateChanged:
-        return failureText(kCertificateChanged, call.refusal);
+    case Cause::Failed:
+        return failureText(call.number, call.description);
     case Cause::None:
         break;
     }
-    const QVariant status = network.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299)) {
-        QString reason =
-            QString::fromUtf8(
-                network.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())
-                .trimmed();
-        if (reason.isEmpty()) {
-            reason = standardReason(status.toInt());
-        }
-        return failureText(status.toInt(), reason);
-    }
-    if (network.error() != QNetworkReply::NoError) {
-        return failureText(failureNumber(network.error()), network.errorString());
-    }
-    return std::nullopt;
+    return failureText(kOtherFailure, QStringLiteral("The request ended without a reply"));
 }
 
 void GatewayClient::abort() {

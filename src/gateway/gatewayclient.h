@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <QString>
+
 #include "gateway/httpget.h"
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class QObject;
+class QSslSocket;
+class QUrl;
 
 namespace quorvane::gateway {
 
@@ -53,10 +56,13 @@ inline constexpr int kInvalidToken = -2147024809;
 inline constexpr int kOtherFailure = -2147467259;
 } // namespace requesterrors
 
-// ApiGet over HTTPS with Qt Network. One client serves the whole program, so the connection to
-// the gateway stays open and is reused from poll to poll. The call is synchronous for its
+// ApiGet over HTTPS: HTTP/1.1 on a QSslSocket. One client serves the whole program and keeps
+// its connection to the gateway open from poll to poll; a kept connection that the gateway has
+// closed meanwhile is replaced by a new one without a failure. The call is synchronous for its
 // caller but runs a local event loop, so the window keeps repainting and taking input.
-// Certificates that do not verify are trusted on first use through CertificatePins.
+// Certificates that do not verify are trusted on first use through CertificatePins, checked
+// during every handshake before the request is written. No proxy is used, and a redirect is
+// followed only to the same scheme, host and port.
 class GatewayClient : public HttpGet {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{10000};
@@ -77,7 +83,7 @@ public:
     // sent. Fails with kTimedOut when no complete reply is in within timeout() of the call,
     // with kCancelled after abort() or when the application quits meanwhile; a reply whose HTTP
     // status is outside 200-299 fails with "Error <status>: <reason phrase>". The body is read
-    // as UTF-8; one containing "error" is first shown (at most kMessageBoxCharacters of it) in
+    // as UTF-8 (a byte order mark dropped); one containing "error" is first shown (at most kMessageBoxCharacters of it) in
     // the message box, and still returned whole.
     void ApiGet(const std::string& url, const std::string& token, std::string& reply,
                 std::string& errorText) override;
@@ -92,17 +98,29 @@ public:
     void setTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds timeout() const;
 
+    // How many redirects one ApiGet follows at most.
+    static constexpr int kMaxRedirects = 10;
+
 private:
     struct Call;
 
-    // The error text of a finished call; nullopt when it brought a reply to use.
-    std::optional<std::string> failureOf(const Call& call, const QNetworkReply& network) const;
+    // Sends one GET for `url` and waits for its whole reply, on the kept connection when it
+    // serves the URL's address and is still open, else on a new one. False when the call ended
+    // without a reply (call.cause says why).
+    bool exchange(Call& call, const QUrl& url, const std::string& token);
+    // Opens a connection to the URL's address whose handshake checks the certificate pins for
+    // as long as `context` lives.
+    std::unique_ptr<QSslSocket> connectTo(Call& call, const QUrl& url, QObject& context);
+    // The error text of a call that ended without a usable reply.
+    std::string failureOf(const Call& call) const;
 
-    std::unique_ptr<QNetworkAccessManager> m_manager;
     CertificatePins& m_pins;
     ReplyMessageBox& m_messageBox;
     std::chrono::milliseconds m_timeout = kDefaultTimeout;
     std::vector<Call*> m_calls;
+    // The connection kept open after the last reply, and the address ("host:port") it serves.
+    std::unique_ptr<QSslSocket> m_kept;
+    QString m_keptOrigin;
 };
 
 } // namespace quorvane::gateway

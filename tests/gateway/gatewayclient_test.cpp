@@ -2,6 +2,7 @@
 #include <string>
 
 #include <QCoreApplication>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -171,7 +172,30 @@ TEST_F(GatewayClientRequest, RefusedPortFails) {
     EXPECT_EQ(reply, "");
 }
 
-TEST_F(GatewayClientRequest, OversizeBodyFails) {
+// Every reply framing the gateway may use: a Content-Length, or chunked transfer coding.
+class GatewayClientFraming : public ClientRig, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        ClientRig::SetUp();
+        simulator.setChunkedReplies(GetParam());
+    }
+};
+
+TEST_P(GatewayClientFraming, BodyArrivesWholeAndTheConnectionIsKept) {
+    const std::string body = testData("readings-fw8.3.5167-three-meters.json");
+    ASSERT_GT(body.size(), 2 * sim::GatewaySimulator::kChunkBytes);
+    simulator.setFixedReply(200, QByteArray::fromStdString(body));
+
+    const Outcome first = get();
+    const Outcome second = get();
+
+    EXPECT_EQ(first.errorText, "");
+    EXPECT_EQ(first.reply, body);
+    EXPECT_EQ(second.reply, body);
+    EXPECT_EQ(simulator.connectionsAccepted(), 1);
+}
+
+TEST_P(GatewayClientFraming, OversizeBodyFailsAndTheNextPollWorks) {
     simulator.setFault(sim::Fault::OversizeBody);
     simulator.setOversizeBytes(GatewayClient::kMaxReplyBytes + 1);
 
@@ -179,9 +203,12 @@ TEST_F(GatewayClientRequest, OversizeBodyFails) {
 
     EXPECT_EQ(outcome.errorText, "Error -2147012712: The reply is larger than 4 MiB");
     EXPECT_EQ(outcome.reply, "");
+
+    simulator.clearFaults();
+    EXPECT_EQ(get().errorText, "");
 }
 
-TEST_F(GatewayClientRequest, BodyOfExactlyTheLimitIsKept) {
+TEST_P(GatewayClientFraming, BodyOfExactlyTheLimitIsKept) {
     simulator.setFault(sim::Fault::OversizeBody);
     simulator.setOversizeBytes(GatewayClient::kMaxReplyBytes);
 
@@ -191,13 +218,91 @@ TEST_F(GatewayClientRequest, BodyOfExactlyTheLimitIsKept) {
     EXPECT_EQ(outcome.reply.size(), static_cast<std::size_t>(GatewayClient::kMaxReplyBytes));
 }
 
-TEST_F(GatewayClientRequest, ConnectionDroppedMidBodyFails) {
+TEST_P(GatewayClientFraming, ConnectionDroppedMidBodyFails) {
     simulator.setFault(sim::Fault::CloseMidBody);
 
     const Outcome outcome = get();
 
     EXPECT_EQ(outcome.errorText, "Error -2147012866: Connection closed");
     EXPECT_EQ(outcome.reply, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, GatewayClientFraming, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& row) {
+                             return std::string(row.param ? "Chunked" : "ContentLength");
+                         });
+
+TEST_F(GatewayClientRequest, ConnectionTheGatewayClosedIsReplacedWithoutAFailure) {
+    ASSERT_EQ(get().errorText, "");
+
+    // At once, before the client can have seen the close, and again after the events of the
+    // close have run.
+    simulator.dropConnections();
+    const Outcome atOnce = get();
+    simulator.dropConnections();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return simulator.openConnections() == 0; }));
+    QCoreApplication::processEvents();
+    const Outcome later = get();
+
+    EXPECT_EQ(atOnce.errorText, "");
+    EXPECT_NE(atOnce.reply, "");
+    EXPECT_EQ(later.errorText, "");
+    EXPECT_NE(later.reply, "");
+    EXPECT_EQ(simulator.connectionsAccepted(), 3);
+}
+
+TEST_F(GatewayClientRequest, RedirectOnTheSameAddressIsFollowedWithTheToken) {
+    simulator.setRedirect("/api/readings", "/ivp/meters/readings?cache=14:05:09");
+    std::string reply;
+    std::string errorText;
+
+    client->ApiGet("https://" + simulator.address().toStdString() + "/api/readings",
+                   gatewayToken(), reply, errorText);
+
+    EXPECT_EQ(errorText, "");
+    EXPECT_NE(reply, "");
+    EXPECT_EQ(simulator.requestsReceived(), 2);
+    EXPECT_EQ(simulator.lastRequest()->target.toStdString(), "/ivp/meters/readings?cache=14:05:09");
+    EXPECT_EQ(header(simulator, "Authorization"), "Bearer " + gatewayToken());
+}
+
+TEST_F(GatewayClientRequest, RedirectToAnotherAddressSendsNothingThere) {
+    sim::GatewaySimulator other;
+    ASSERT_TRUE(other.listen());
+    // The same machine by another name is another address.
+    const std::string elsewhere =
+        "https://localhost:" + std::to_string(other.port()) + "/ivp/meters/readings";
+    simulator.setRedirect(sim::GatewaySimulator::kReadingsPath,
+                          QByteArray::fromStdString(elsewhere + "?cache=1"));
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText, "Error -2147012740: The gateway redirected the request to "
+                                 "another address (" +
+                                     elsewhere + "); it was not sent there");
+    EXPECT_EQ(outcome.reply, "");
+    EXPECT_EQ(other.connectionsAccepted(), 0);
+}
+
+TEST_F(GatewayClientRequest, EndlessRedirectsFail) {
+    simulator.setRedirect(sim::GatewaySimulator::kReadingsPath, "/ivp/meters/readings");
+
+    const Outcome outcome = get();
+
+    EXPECT_EQ(outcome.errorText,
+              "Error -2147012740: The gateway redirected the request too many times");
+    EXPECT_EQ(simulator.requestsReceived(), GatewayClient::kMaxRedirects + 1);
+}
+
+TEST_F(GatewayClientRequest, PlainHttpUrlSendsNothing) {
+    std::string reply;
+    std::string errorText;
+    const std::string url = "http://" + simulator.address().toStdString() + "/ivp/meters/readings";
+
+    client->ApiGet(url, gatewayToken(), reply, errorText);
+
+    EXPECT_EQ(errorText, "Error -2147012891: The URL is not valid: " + url);
+    EXPECT_EQ(simulator.connectionsAccepted(), 0);
 }
 
 TEST_F(GatewayClientRequest, AbortEndsAPendingRequestAtOnce) {
