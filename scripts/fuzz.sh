@@ -18,13 +18,14 @@ if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
 fi
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(fuzz_reading_cycle fuzz_numeric_text fuzz_token_file)
+    targets=(fuzz_reading_cycle fuzz_numeric_text fuzz_token_file fuzz_http_reply)
 fi
 jobs=${QUORVANE_JOBS:-2}
 build_dir="$root/build-fuzz"
 # The longest input each target is given: a whole gateway reply for the cycle, past the 64 KiB
-# read limit for the token file, a long number text.
-declare -A max_len=([fuzz_reading_cycle]=65536 [fuzz_token_file]=73728 [fuzz_numeric_text]=1024)
+# read limit for the token file, a long number text, past the 64 KiB header limit for a reply.
+declare -A max_len=([fuzz_reading_cycle]=65536 [fuzz_token_file]=73728 [fuzz_numeric_text]=1024
+    [fuzz_http_reply]=73728)
 
 started=$SECONDS
 section() { printf '\n==== %s\n' "$1"; }
