@@ -126,6 +126,8 @@ struct GatewayClient::Call {
     // A kept connection that the gateway had closed before any byte of the reply: the request
     // goes out again on a new connection.
     bool staleConnection = false;
+    // Whether the certificate of the exchange's new connection was held against its pin.
+    bool pinChecked = false;
 
     // Ends the wait for `why`; the first cause given is the one reported.
     void end(Cause why) {
@@ -355,6 +357,7 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
         call.reader.emplace(static_cast<std::size_t>(kMaxReplyBytes));
         call.settled = call.cause != Cause::None;
         call.staleConnection = false;
+        call.pinChecked = false;
         QSslSocket* const socket = call.socket.get();
         const QString peer = url.host();
 
@@ -366,7 +369,11 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
         QObject::connect(socket, &QAbstractSocket::disconnected, &context, [&call, peer] {
             call.connectionEnded(QAbstractSocket::RemoteHostClosedError, peer);
         });
-        auto send = [socket, &request] {
+        // Connected after the pin check of a new connection, which may have ended the exchange.
+        auto send = [&call, socket, &request] {
+            if (call.settled) {
+                return;
+            }
             socket->write(request.data(), static_cast<qint64>(request.size()));
         };
         if (call.reused) {
@@ -409,10 +416,21 @@ std::unique_ptr<QSslSocket> GatewayClient::connectTo(Call& call, const QUrl& url
     socket->setProxy(QNetworkProxy::NoProxy);
     QSslSocket* const raw = socket.get();
     const QString gateway = CertificatePins::gatewayKey(url);
-    // Decided during the handshake, before the request is written. Each connection has a
-    // socket of its own, so what is ignored here holds for this handshake only.
+    // Decided during the handshake, before the request is written: in sslErrors when the
+    // certificate does not verify (the usual self-signed one), otherwise once the connection is
+    // encrypted, since a certificate the system trusts must still be the pinned one. Each
+    // connection has a socket of its own, so what is ignored here holds for this handshake only.
+    auto pinned = [this, &call, gateway](const QSslCertificate& peer) {
+        call.pinChecked = true;
+        const CertificatePins::Check check = m_pins.check(gateway, peer);
+        if (check.verdict == CertificatePins::Verdict::Refused) {
+            call.fail(kCertificateChanged, refusalText(gateway, check));
+            return false;
+        }
+        return true;
+    };
     QObject::connect(raw, &QSslSocket::sslErrors, &context,
-                     [this, &call, raw, gateway](const QList<QSslError>& errors) {
+                     [raw, pinned](const QList<QSslError>& errors) {
                          QSslCertificate peer = raw->peerCertificate();
                          for (const QSslError& error : errors) {
                              if (!peer.isNull()) {
@@ -420,13 +438,15 @@ std::unique_ptr<QSslSocket> GatewayClient::connectTo(Call& call, const QUrl& url
                              }
                              peer = error.certificate();
                          }
-                         const CertificatePins::Check check = m_pins.check(gateway, peer);
-                         if (check.verdict == CertificatePins::Verdict::Refused) {
-                             call.fail(kCertificateChanged, refusalText(gateway, check));
-                             return;
+                         if (pinned(peer)) {
+                             raw->ignoreSslErrors(errors);
                          }
-                         raw->ignoreSslErrors(errors);
                      });
+    QObject::connect(raw, &QSslSocket::encrypted, &context, [&call, raw, pinned] {
+        if (!call.pinChecked) {
+            pinned(raw->peerCertificate());
+        }
+    });
     socket->connectToHostEncrypted(url.host(), static_cast<quint16>(url.port(443)));
     return socket;
 }

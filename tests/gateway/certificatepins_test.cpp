@@ -1,6 +1,7 @@
 #include <string>
 
 #include <QFile>
+#include <QSslConfiguration>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -54,6 +55,31 @@ TEST_F(GatewayCertificate, ChangedCertificateIsRefusedBeforeAnyRequest) {
                   " is the one trusted for it, so nothing was sent. If the gateway's "
                   "certificate was really replaced, start Quorvane once with "
                   "--forget-certificates to trust the new one");
+    EXPECT_EQ(outcome.reply, "");
+    EXPECT_EQ(simulator.requestsReceived(), 0);
+    EXPECT_EQ(pins.pinned(simulator.address()), first);
+}
+
+TEST_F(GatewayCertificate, ChangedCertificateIsRefusedEvenWhenTheSystemTrustsIt) {
+    simulator.setCloseAfterEachReply(true);
+    ASSERT_EQ(get().errorText, "");
+    const QString first = simulatorFingerprint();
+    ASSERT_TRUE(simulator.regenerateCertificate());
+    simulator.resetCounters();
+    // The new certificate verifies without a single error: it is one of the trusted
+    // authorities, and it names 127.0.0.1.
+    const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = before;
+    trusting.addCaCertificate(simulator.certificate());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+
+    const Outcome outcome = get();
+    QSslConfiguration::setDefaultConfiguration(before);
+
+    EXPECT_NE(outcome.errorText.find("but the certificate " + first.toStdString() +
+                                     " is the one trusted for it, so nothing was sent"),
+              std::string::npos)
+        << outcome.errorText;
     EXPECT_EQ(outcome.reply, "");
     EXPECT_EQ(simulator.requestsReceived(), 0);
     EXPECT_EQ(pins.pinned(simulator.address()), first);
