@@ -53,6 +53,21 @@ QByteArray plainBadRequest() {
            page;
 }
 
+// `body` in chunks of at most `GatewaySimulator::kChunkBytes`, with the last, empty chunk only
+// when `complete`.
+QByteArray chunked(const QByteArray& body, bool complete) {
+    QByteArray chunks;
+    for (qsizetype at = 0; at < body.size(); at += GatewaySimulator::kChunkBytes) {
+        const QByteArray chunk =
+            body.sliced(at, std::min(GatewaySimulator::kChunkBytes, body.size() - at));
+        chunks += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+    }
+    if (complete) {
+        chunks += "0\r\n\r\n";
+    }
+    return chunks;
+}
+
 QByteArray reasonPhrase(int status) {
     switch (status) {
     case 200:
@@ -375,18 +390,10 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
     head += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
     head += "\r\n";
     socket->write(head);
-    if (!headersOnly && !m_chunkedReplies) {
-        socket->write(body);
-    } else if (!headersOnly) {
-        QByteArray chunks;
-        for (qsizetype at = 0; at < body.size(); at += kChunkBytes) {
-            const QByteArray chunk = body.sliced(at, std::min(kChunkBytes, body.size() - at));
-            chunks += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
-        }
-        if (reply.action != Reply::Action::CutBody) {
-            chunks += "0\r\n\r\n";
-        }
-        socket->write(chunks);
+    if (!headersOnly) {
+        socket->write(m_chunkedReplies
+                          ? chunked(body, reply.action != Reply::Action::CutBody)
+                          : body);
     }
     ++m_requestsServed;
     if (close) {
