@@ -18,14 +18,27 @@ function(quorvane_install_symlink destination target link)
     ")
 endfunction()
 
-if(TARGET Quorvane)
+if(WIN32)
+    # One folder to unpack and start from: the programs, the DLLs and plugins, a README.txt and
+    # Qt's licence.
+    install(TARGETS Quorvane RUNTIME DESTINATION .)
+    # QuorvaneB.exe: a copy of the installed (and, when packaging, stripped) program.
+    install(CODE [[
+        set(quorvane_folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+        message(STATUS "Installing: ${quorvane_folder}/QuorvaneB.exe")
+        file(COPY_FILE "${quorvane_folder}/Quorvane.exe" "${quorvane_folder}/QuorvaneB.exe")
+    ]])
+    include(WindowsRuntime)
+    configure_file("${PROJECT_SOURCE_DIR}/data/windows/README.txt.in"
+                   "${PROJECT_BINARY_DIR}/data/README.txt" @ONLY NEWLINE_STYLE CRLF)
+    install(FILES "${PROJECT_BINARY_DIR}/data/README.txt"
+                  "${PROJECT_SOURCE_DIR}/data/windows/QT-LICENSE.txt"
+                  "${PROJECT_SOURCE_DIR}/data/windows/LGPL-3.txt"
+                  "${PROJECT_SOURCE_DIR}/data/windows/GPL-3.txt"
+            DESTINATION .)
+elseif(TARGET Quorvane)
     install(TARGETS Quorvane RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
-    if(WIN32)
-        install(PROGRAMS "$<TARGET_FILE_DIR:Quorvane>/QuorvaneB.exe"
-                DESTINATION "${CMAKE_INSTALL_BINDIR}")
-    else()
-        quorvane_install_symlink("${CMAKE_INSTALL_BINDIR}" Quorvane QuorvaneB)
-    endif()
+    quorvane_install_symlink("${CMAKE_INSTALL_BINDIR}" Quorvane QuorvaneB)
 endif()
 
 if(UNIX AND NOT APPLE)
@@ -49,8 +62,16 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Quorvane polls the gateway of a home solar installation over HTTPS and shows solar "
     "production, household consumption, the grid balance and a three-phase table live in one "
     "small window. It can keep the latest reading in a text file for other programs.")
-set(CPACK_GENERATOR "DEB")
 set(CPACK_STRIP_FILES ON)
+if(WIN32)
+    # build-windows/Quorvane-<version>-win64.zip, unpacking into a folder of the same name.
+    set(CPACK_GENERATOR "ZIP")
+    set(CPACK_PACKAGE_FILE_NAME "Quorvane-${PROJECT_VERSION}-win64")
+    set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}")
+    include(CPack)
+    return()
+endif()
+set(CPACK_GENERATOR "DEB")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

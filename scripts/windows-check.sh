@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
-# The Windows check of the Qt-free core:
+# The Windows check:
 #  1. builds quorvane_core natively (build-corecheck/) and fails if its library holds a Qt symbol;
-#  2. builds quorvane_core and its tests with MinGW-w64 (build-windows/);
+#  2. builds for Windows with MinGW-w64 into build-windows/: the whole program, its Windows window
+#     tests and the core's tests when a Qt for MinGW-w64 is at hand, otherwise the core and its
+#     tests only;
 #  3. runs every test program under Wine, in a fresh Wine prefix, with TZ=UTC,
-#     TZ=Europe/Amsterdam and TZ=Asia/Kolkata.
+#     TZ=Europe/Amsterdam and TZ=Asia/Kolkata (window tests on a virtual X display);
+#  4. with Qt: packs build-windows/Quorvane-<version>-win64.zip and runs the programs from it,
+#     unpacked into an empty folder, against the gateway simulator of a native build.
 # Exits non-zero when any step fails; ends with a summary either way.
-# Environment: QUORVANE_JOBS (build jobs, default 2), QUORVANE_WERROR (default ON).
+# Environment:
+#   QUORVANE_MINGW_QT   Qt 6 for MinGW-w64: an unpacked prefix, or the .tar.xz that holds one
+#                       (unpacked under build-windows/qt/). Without it, scripts/build-qt-mingw.sh
+#                       builds one from Debian's qt6-base source package into
+#                       build-windows/qt-build/ (about 30 minutes, as root) and later runs reuse it.
+#   QUORVANE_WINDOWS_CORE_ONLY=1   only the core and its tests, no Qt.
+#   QUORVANE_JOBS (build jobs, default 2), QUORVANE_WERROR (default ON).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
@@ -38,7 +48,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 
+display_pid=
 cleanup() {
+    [[ -n "$display_pid" ]] && kill "$display_pid" 2>/dev/null
     if [[ -d "$WINEPREFIX" ]]; then
         "$wineserver" -k >/dev/null 2>&1
         "$wineserver" -w >/dev/null 2>&1
@@ -66,7 +78,8 @@ show_errors() {
     echo "    (whole log: $1)"
 }
 
-section() { printf '\n==== %s\n' "$1"; }
+started=$SECONDS
+section() { printf '\n==== %s  (%d s in)\n' "$1" $((SECONDS - started)); }
 
 # --- 1. The native core holds no Qt -------------------------------------------------------
 section "Native core (build-corecheck/)"
@@ -89,21 +102,77 @@ else
 fi
 
 # --- 2. The Windows cross build -------------------------------------------------------------
+# Qt for MinGW-w64: the prefix whose lib/cmake/Qt6/qt.toolchain.cmake the build uses, or none.
+qt_prefix=
+find_qt() {
+    local given=${QUORVANE_MINGW_QT:-}
+    if [[ "${QUORVANE_WINDOWS_CORE_ONLY:-0}" == 1 ]]; then
+        return 0
+    fi
+    if [[ -n "$given" && -d "$given" ]]; then
+        qt_prefix=$(realpath "$given")
+    elif [[ -n "$given" && -f "$given" ]]; then
+        # Unpacked once; a different archive (by size and time) is unpacked again.
+        local unpacked="$windows_dir/qt" stamp
+        stamp=$(stat -c '%s %Y' "$given")
+        if [[ "$(cat "$unpacked/.archive" 2>/dev/null)" != "$stamp" ]]; then
+            rm -rf "$unpacked"
+            mkdir -p "$unpacked"
+            tar -C "$unpacked" -xf "$given" || return 1
+            echo "$stamp" >"$unpacked/.archive"
+        fi
+        qt_prefix=$(dirname "$(dirname "$(dirname "$(dirname "$(
+            find "$unpacked" -path '*/lib/cmake/Qt6/qt.toolchain.cmake' | head -1)")")")")
+    elif [[ -n "$given" ]]; then
+        echo "QUORVANE_MINGW_QT=$given: no such folder or archive" >&2
+        return 1
+    else
+        local built="$windows_dir/qt-build/qt-6.4.2-mingw-w64-x86_64"
+        if [[ ! -f "$built/lib/cmake/Qt6/qt.toolchain.cmake" ]]; then
+            echo "    no Qt for MinGW-w64 given: building one (about 30 minutes)"
+            "$root/scripts/build-qt-mingw.sh" "$windows_dir/qt-build" \
+                >"$work/build-qt.log" 2>&1 || { tail -30 "$work/build-qt.log"; return 1; }
+        fi
+        qt_prefix=$built
+    fi
+    [[ -f "$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]]
+}
+
 section "Windows build (build-windows/)"
 windows_built=0
-if ! cmake -S "$root" -B "$windows_dir" \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQUORVANE_CORE_ONLY=ON \
-        -DQUORVANE_WERROR="$werror" -DCMAKE_BUILD_TYPE="$build_type" \
+configure_options=(-DQUORVANE_WERROR="$werror" -DCMAKE_BUILD_TYPE="$build_type")
+if ! find_qt; then
+    fail "Qt for MinGW-w64 (QUORVANE_MINGW_QT=${QUORVANE_MINGW_QT:-})"
+elif [[ -n "$qt_prefix" ]]; then
+    echo "    Qt: $qt_prefix"
+    configure_options+=(-DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake"
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQT_HOST_PATH=/usr
+        -DQUORVANE_CORE_ONLY=OFF)
+else
+    echo "    core only"
+    configure_options+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+        -DQUORVANE_CORE_ONLY=ON)
+fi
+# A build folder made with the other toolchain starts afresh (the unpacked Qt stays).
+wanted_toolchain=$root/cmake/mingw-w64-x86_64.cmake
+[[ -n "$qt_prefix" ]] && wanted_toolchain=$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake
+toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$windows_dir/CMakeCache.txt" 2>/dev/null)
+if [[ -n "$toolchain" && "$toolchain" != "$wanted_toolchain" ]]; then
+    rm -rf "$windows_dir/CMakeCache.txt" "$windows_dir/CMakeFiles"
+fi
+if [[ $failed == 1 ]]; then
+    :
+elif ! cmake -S "$root" -B "$windows_dir" "${configure_options[@]}" \
         >"$work/windows-configure.log" 2>&1; then
     fail "Windows configure"
     tail -30 "$work/windows-configure.log"
 elif rm -f "$windows_dir"/bin/*.exe &&
     # Removed first: a program that fails to link must not run in its older form.
     build "$windows_dir" "$windows_dir/windows-check-build.log"; then
-    pass "Windows build of quorvane_core and its tests"
+    pass "Windows build${qt_prefix:+ of the program, its window tests,} of quorvane_core and its tests"
     windows_built=1
 else
-    fail "Windows build of quorvane_core and its tests (errors below; tests that built still run)"
+    fail "Windows build (errors below; tests that built still run)"
     show_errors "$windows_dir/windows-check-build.log"
     windows_built=1
 fi
@@ -124,6 +193,23 @@ if [[ $windows_built == 1 ]]; then
     else
         fail "wineboot in a fresh prefix"
         tail -20 "$work/wineboot.log"
+    fi
+    if [[ -n "$qt_prefix" ]]; then
+        # The window tests and the program need a display: a virtual X server, with Wine's own
+        # desktop in it, which draws window frames as Windows does (no X window manager needed).
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+            >"$work/xvfb.log" 2>&1 &
+        display_pid=$!
+        for _ in $(seq 100); do
+            [[ -s "$work/display" ]] && break
+            sleep 0.1
+        done
+        export DISPLAY=":$(cat "$work/display")"
+        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f \
+            >/dev/null 2>&1
+        "$wineserver" -w
+        echo "    display $DISPLAY with a 1280x1024 Wine desktop"
     fi
 
     # A small program that prints what Windows reports as the local zone, so that a run in a
@@ -175,8 +261,45 @@ EOF
     done
 fi
 
+# --- 4. The package, run from an empty folder ------------------------------------------------
+if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
+    section "Package (build-windows/)"
+    package=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$windows_dir/CMakeCache.txt")
+    package="$windows_dir/Quorvane-$package-win64.zip"
+    rm -f "$package"
+    if (cd "$windows_dir" && cpack) >"$work/cpack.log" 2>&1 && [[ -f "$package" ]]; then
+        pass "package ${package#"$root"/} ($(du -h "$package" | cut -f1))"
+    else
+        fail "package"
+        tail -20 "$work/cpack.log"
+    fi
+
+    section "The packaged programs under Wine against the simulator"
+    # The simulator is a Linux program: the native build's, configured as scripts/test.sh does.
+    native_build="$root/build"
+    if [[ -f "$package" ]] &&
+        cmake -S "$root" -B "$native_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DQUORVANE_WERROR="$werror" >"$work/native-configure.log" 2>&1 &&
+        cmake --build "$native_build" -j "$jobs" --target quorvane-gateway-sim \
+            >"$work/simulator-build.log" 2>&1; then
+        log="$work/package-check.log"
+        "$root/tests/e2e/check-windows-package.sh" "$package" \
+            "$native_build/bin/quorvane-gateway-sim" "$windows_dir/bin/windowsprobe.exe" 2>&1 |
+            tee "$log"
+        if [[ ${PIPESTATUS[0]} == 0 ]]; then
+            pass "packaged programs: $(tail -1 "$log")"
+        else
+            fail "packaged programs: $(tail -1 "$log")"
+        fi
+    elif [[ -f "$package" ]]; then
+        fail "native simulator build"
+        tail -20 "$work/simulator-build.log"
+    fi
+fi
+
 section "Summary"
 printf '%s\n' "${summary[@]}"
+echo "($((SECONDS - started)) s)"
 if [[ $failed == 0 ]]; then
     echo "Windows check passed."
 else

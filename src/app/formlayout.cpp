@@ -1,5 +1,6 @@
 #include "app/formlayout.h"
 
+#include "app/desktop.h"
 #include "app/windowoptions.h"
 
 #include <QWidget>
@@ -29,6 +30,49 @@ double GivenTwips::report(int pixels) const {
 int GivenTwips::set(double twips) {
     m_given = twips;
     return twipsToPixels(twips);
+}
+
+namespace {
+
+int edgeOf(const QRect& outer, OuterTwips::Edge edge) {
+    switch (edge) {
+    case OuterTwips::Edge::Top:
+        return outer.y();
+    case OuterTwips::Edge::Left:
+        return outer.x();
+    case OuterTwips::Edge::Width:
+        return outer.width();
+    case OuterTwips::Edge::Height:
+        return outer.height();
+    }
+    return 0;
+}
+
+} // namespace
+
+double OuterTwips::get(const QWidget& window, Edge edge) const {
+    return m_given.at(static_cast<std::size_t>(edge))
+        .report(edgeOf(desktop::outerGeometry(window), edge));
+}
+
+void OuterTwips::set(QWidget& window, Edge edge, double twips) {
+    QRect outer = desktop::outerGeometry(window);
+    const int pixels = m_given.at(static_cast<std::size_t>(edge)).set(twips);
+    switch (edge) {
+    case Edge::Top:
+        outer.moveTop(pixels);
+        break;
+    case Edge::Left:
+        outer.moveLeft(pixels);
+        break;
+    case Edge::Width:
+        outer.setWidth(pixels);
+        break;
+    case Edge::Height:
+        outer.setHeight(pixels);
+        break;
+    }
+    desktop::setOuterGeometry(window, outer);
 }
 
 QFont msSansSerif(double points, bool bold) {

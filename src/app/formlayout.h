@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <array>
 #include <optional>
 
 class QWidget;
@@ -29,6 +30,19 @@ public:
 
 private:
     std::optional<double> m_given;
+};
+
+// A top-level window's outer position and size in twips (frame included, as the window system
+// has it), each read back as last given while the window keeps the pixels it was rounded to.
+class OuterTwips {
+public:
+    enum class Edge { Top, Left, Width, Height };
+
+    double get(const QWidget& window, Edge edge) const;
+    void set(QWidget& window, Edge edge, double twips);
+
+private:
+    std::array<GivenTwips, 4> m_given;
 };
 
 // "MS Sans Serif" at `points`, bold or regular; Qt picks a near font where it is missing.

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/desktop.h"
 #include "app/endsignals.h"
 #include "app/errorreplybox.h"
 #include "app/qtplatform.h"
@@ -83,6 +84,7 @@ int runWindow(int argc, char** argv) {
 
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
+    desktop::closeWhenSessionEnds(window);
     // The session's end quits the application (on Windows straight from WM_ENDSESSION); the
     // window closes first, as by its close box, so the settings are saved.
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] {

@@ -1,5 +1,6 @@
 #include "app/quorvanefrm.h"
 
+#include "app/desktop.h"
 #include "app/formlayout.h"
 #include "app/frmcustominput.h"
 #include "app/frmtimeoutmsg.h"
@@ -561,34 +562,32 @@ int Quorvanefrm::writeCheckValue() const {
 // ---- Window options
 
 double Quorvanefrm::outerTop() const {
-    return m_top.report(frameGeometry().y());
+    return m_outer.get(*this, OuterTwips::Edge::Top);
 }
 double Quorvanefrm::outerLeft() const {
-    return m_left.report(frameGeometry().x());
+    return m_outer.get(*this, OuterTwips::Edge::Left);
 }
 double Quorvanefrm::outerWidth() const {
-    return m_width.report(frameGeometry().width());
+    return m_outer.get(*this, OuterTwips::Edge::Width);
 }
 double Quorvanefrm::outerHeight() const {
-    return m_height.report(frameGeometry().height());
+    return m_outer.get(*this, OuterTwips::Edge::Height);
 }
 
 void Quorvanefrm::setOuterTop(double twips) {
-    move(frameGeometry().x(), m_top.set(twips));
+    m_outer.set(*this, OuterTwips::Edge::Top, twips);
 }
 
 void Quorvanefrm::setOuterLeft(double twips) {
-    move(m_left.set(twips), frameGeometry().y());
+    m_outer.set(*this, OuterTwips::Edge::Left, twips);
 }
 
 void Quorvanefrm::setOuterWidth(double twips) {
-    const int frame = frameGeometry().width() - width();
-    resize(m_width.set(twips) - frame, height());
+    m_outer.set(*this, OuterTwips::Edge::Width, twips);
 }
 
 void Quorvanefrm::setOuterHeight(double twips) {
-    const int frame = frameGeometry().height() - height();
-    resize(width(), m_height.set(twips) - frame);
+    m_outer.set(*this, OuterTwips::Edge::Height, twips);
 }
 
 double Quorvanefrm::screenWidth() const {
@@ -614,16 +613,12 @@ void Quorvanefrm::setWriteCheckValue(int value) {
 }
 
 bool Quorvanefrm::stayOnTop() const {
-    return windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    return StayOnTop;
 }
 
 void Quorvanefrm::setStayOnTop(bool on) {
-    const bool shown = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    // Changing a window flag hides the window.
-    if (shown) {
-        show();
-    }
+    StayOnTop = on;
+    desktop::setStaysOnTop(*this, on);
 }
 
 } // namespace quorvane::app

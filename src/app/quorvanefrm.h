@@ -147,10 +147,9 @@ private:
     std::unique_ptr<frmCustomInput> m_tokenDialog;
     std::unique_ptr<frmTimeoutMsg> m_notice;
     std::string BearerToken;
-    GivenTwips m_top;
-    GivenTwips m_left;
-    GivenTwips m_width;
-    GivenTwips m_height;
+    OuterTwips m_outer;
+    // The window is kept above other windows.
+    bool StayOnTop = false;
     bool m_settingsLoaded = false;
     bool m_closing = false;
     bool m_ended = false;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+    // Windows tests need real native windows (system menu, z-order) and run on a display.
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+#endif
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,11 +1,14 @@
 #include "optionswindow.h"
 
+#include "app/desktop.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
 namespace quorvane::testing {
 
 using app::kTwipsPerPixel;
+using Edge = app::OuterTwips::Edge;
 
 OptionsWindow::OptionsWindow()
     : m_ip(new QLineEdit(QStringLiteral("127.0.0.50"), this)), m_write(new QCheckBox(this)),
@@ -27,34 +30,29 @@ OptionsWindow::OptionsWindow()
 }
 
 double OptionsWindow::outerTop() const {
-    return m_top.report(frameGeometry().y());
+    return m_outer.get(*this, Edge::Top);
 }
 double OptionsWindow::outerLeft() const {
-    return m_left.report(frameGeometry().x());
+    return m_outer.get(*this, Edge::Left);
 }
 double OptionsWindow::outerWidth() const {
-    return m_width.report(frameGeometry().width());
+    return m_outer.get(*this, Edge::Width);
 }
 double OptionsWindow::outerHeight() const {
-    return m_height.report(frameGeometry().height());
+    return m_outer.get(*this, Edge::Height);
 }
 
 void OptionsWindow::setOuterTop(double twips) {
-    move(frameGeometry().x(), m_top.set(twips));
+    m_outer.set(*this, Edge::Top, twips);
 }
-
 void OptionsWindow::setOuterLeft(double twips) {
-    move(m_left.set(twips), frameGeometry().y());
+    m_outer.set(*this, Edge::Left, twips);
 }
-
 void OptionsWindow::setOuterWidth(double twips) {
-    const int frame = frameGeometry().width() - width();
-    resize(m_width.set(twips) - frame, height());
+    m_outer.set(*this, Edge::Width, twips);
 }
-
 void OptionsWindow::setOuterHeight(double twips) {
-    const int frame = frameGeometry().height() - height();
-    resize(width(), m_height.set(twips) - frame);
+    m_outer.set(*this, Edge::Height, twips);
 }
 
 double OptionsWindow::screenWidth() const {
@@ -66,16 +64,12 @@ double OptionsWindow::screenHeight() const {
 }
 
 bool OptionsWindow::stayOnTop() const {
-    return windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    return m_stayOnTop;
 }
 
 void OptionsWindow::setStayOnTop(bool on) {
-    const bool shown = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    // Changing a window flag hides the window.
-    if (shown) {
-        show();
-    }
+    m_stayOnTop = on;
+    app::desktop::setStaysOnTop(*this, on);
 }
 
 } // namespace quorvane::testing

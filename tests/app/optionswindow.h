@@ -48,10 +48,8 @@ private:
     QLineEdit* m_ip;
     QCheckBox* m_write;
     QLabel* m_label;
-    app::GivenTwips m_top;
-    app::GivenTwips m_left;
-    app::GivenTwips m_width;
-    app::GivenTwips m_height;
+    app::OuterTwips m_outer;
+    bool m_stayOnTop = false;
 };
 
 } // namespace quorvane::testing

@@ -5,6 +5,10 @@
 
 #include <QSettings>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
@@ -20,10 +24,15 @@ using Keys = std::map<QString, QString>;
 class Settings : public ::testing::Test {
 protected:
     Settings() {
+#ifdef Q_OS_WIN
+        // The registry key of the test's Wine prefix, emptied.
+        app::openUserSettings()->clear();
+#else
         const QString config = QString::fromStdString(m_config.path().string());
         qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
         // QSettings takes the folder from the environment only once per process.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+#endif
     }
 
     std::filesystem::path storeFile() const { return m_config / "Quorvane" / "Quorvane.conf"; }
@@ -38,6 +47,18 @@ protected:
     QString stored(const QString& key) const {
         return app::openUserSettings()->value(QStringLiteral("Settings/") + key).toString();
     }
+
+#ifdef Q_OS_WIN
+    static constexpr const wchar_t* kSettingsKey = L"Software\\Quorvane\\Quorvane\\Settings";
+
+    // The registry type of a value of section "Settings".
+    static DWORD registryType(const char* name) {
+        DWORD type = REG_NONE;
+        RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, QString::fromLatin1(name).toStdWString().c_str(),
+                     RRF_RT_ANY, &type, nullptr, nullptr);
+        return type;
+    }
+#endif
 
     void load(OptionsWindow& window) { app::LoadSettings(window, *app::openUserSettings()); }
     void load() { load(m_window); }
@@ -59,7 +80,13 @@ TEST_F(Settings, EmptyStoreAppliesNothingAndCloseWritesAllSevenKeys) {
 
     m_window.setOuterLeft(3000);
     save();
+#ifdef Q_OS_WIN
+    for (const char* key : {"Top", "Left", "Height", "Width", "IP", "Write", "OnTop"}) {
+        EXPECT_EQ(registryType(key), REG_SZ) << key;
+    }
+#else
     EXPECT_TRUE(readFileBytes(storeFile()).starts_with("[Settings]\n"));
+#endif
     const Keys expected{{"Top", "1500"},       {"Left", "3000"}, {"Height", "2160"},
                         {"Width", "4575"},     {"Write", "0"},   {"OnTop", "False"},
                         {"IP", "127.0.0.50"}};
@@ -83,7 +110,7 @@ TEST_F(Settings, FullStoreRestoresEveryValue) {
     EXPECT_EQ(m_window.outerWidth(), 9165);
     EXPECT_EQ(m_window.ipText(), "127.0.0.1");
     EXPECT_EQ(m_window.writeCheckValue(), 0);
-    EXPECT_TRUE(m_window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(m_window.stayOnTop());
 }
 
 TEST_F(Settings, SavingLeavesTheCertificatePinsAlone) {
@@ -106,7 +133,7 @@ TEST_F(Settings, StoredPositionIsCorrectedOntoTheScreen) {
         {"above and left of the screen", -600, -300, 4575, 2160, 0, 0},
         {"bottom and right edge past the screen", screenHeight - 1710, screenWidth - 4125, 4575,
          2160, screenHeight - 2160, screenWidth - 4575},
-        {"taller than the screen", 300, 0, 4575, screenHeight + 1500, 0, 0},
+        {"taller than the screen", 300, 0, 4575, screenHeight + 150, 0, 0},
         {"halves to even", 22.5, 37.5, 4575, 2160, 22, 38},
     };
     for (const Row& row : rows) {
@@ -124,14 +151,15 @@ TEST_F(Settings, StoredPositionIsCorrectedOntoTheScreen) {
 }
 
 TEST_F(Settings, WindowTallerThanTheScreenIsStillRestoredNextStart) {
-    m_window.setOuterHeight(m_window.screenHeight() + 1500);
+    // Ten pixels more than the screen: Windows lets a window grow no further.
+    m_window.setOuterHeight(m_window.screenHeight() + 150);
     m_window.setIpText("127.0.0.2");
     save();
 
     OptionsWindow next;
     load(next);
     EXPECT_EQ(next.ipText(), "127.0.0.2");
-    EXPECT_EQ(next.outerHeight(), m_window.screenHeight() + 1500);
+    EXPECT_EQ(next.outerHeight(), m_window.screenHeight() + 150);
 }
 
 TEST_F(Settings, StoredWriteTickedNarrowsTheWindowWhateverTheStoredWidth) {
@@ -219,12 +247,42 @@ TEST_F(Settings, OnTopIsABooleanWordOrANumber) {
     }
 }
 
+#ifdef Q_OS_WIN
+
+TEST_F(Settings, NumbersStoredByAnEarlierRunAsDwordsStillRead) {
+    store({{"IP", "127.0.0.1"}});
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const std::pair<const wchar_t*, DWORD> rows[] = {
+        {L"Top", 3000}, {L"Left", 4500}, {L"Height", 3560}, {L"Write", 0}, {L"OnTop", 1}};
+    for (const auto& [name, value] : rows) {
+        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+    }
+    RegCloseKey(key);
+    load();
+    EXPECT_EQ(m_window.outerTop(), 3000);
+    EXPECT_EQ(m_window.outerLeft(), 4500);
+    EXPECT_EQ(m_window.outerHeight(), 3560);
+    EXPECT_EQ(m_window.writeCheckValue(), 0);
+    EXPECT_TRUE(m_window.stayOnTop());
+    EXPECT_EQ(m_window.ipText(), "127.0.0.1");
+
+    save();
+    EXPECT_EQ(registryType("Top"), REG_SZ);
+    EXPECT_EQ(stored("Top"), "3000");
+}
+
+#else
+
 TEST_F(Settings, HandEditedAddressWithACommaIsRestoredWhole) {
     std::filesystem::create_directories(storeFile().parent_path());
     writeFileBytes(storeFile(), "[Settings]\nTop=1500\nIP=localhost,8443\n");
     load();
     EXPECT_EQ(m_window.ipText(), "localhost,8443");
 }
+
+#endif
 
 } // namespace
 } // namespace quorvane::testing

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "common/win32dialogs.h"
 #endif
 
 #include "app/windowmenu.h"
@@ -55,13 +55,27 @@ protected:
     OptionsWindow m_window;
 };
 
+// Whether the window system keeps the window above others.
+bool isTopmost(QWidget& window) {
+#ifdef Q_OS_WIN
+    const auto handle = reinterpret_cast<HWND>(window.winId());
+    return (GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+#else
+    return window.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+#endif
+}
+
 TEST_F(WindowMenu, StayOnTopToggledTwiceEndsWhereItStarted) {
+    const QRect geometry = m_window.frameGeometry();
     EXPECT_TRUE(runMenuCommand(m_window, 1010));
-    EXPECT_TRUE(m_window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(isTopmost(m_window));
+    EXPECT_TRUE(m_window.stayOnTop());
     EXPECT_TRUE(m_window.isVisible());
     EXPECT_TRUE(runMenuCommand(m_window, 1010));
-    EXPECT_FALSE(m_window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(isTopmost(m_window));
+    EXPECT_FALSE(m_window.stayOnTop());
     EXPECT_TRUE(m_window.isVisible());
+    EXPECT_EQ(m_window.frameGeometry(), geometry);
 }
 
 TEST_F(WindowMenu, ShowSettingsSwitchesBetweenTheSettingsWidthAndThePhaseWidth) {
@@ -102,6 +116,41 @@ TEST_F(WindowMenu, OtherIdentifiersDoNothing) {
     }
 }
 
+#ifdef Q_OS_WIN
+
+// The message box titled "About" that the program shows, once it is up.
+HWND aboutBox() {
+    return FindWindowW(L"#32770", L"About");
+}
+
+TEST_F(WindowMenu, AboutShowsTheInformationBoxWithOneOkButton) {
+    bool handled = false;
+    bool opened = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        const HWND box = aboutBox();
+        if (box == nullptr) {
+            return;
+        }
+        watcher.stop();
+        opened = true;
+        EXPECT_EQ(QString::fromStdWString(boxText(box)),
+                  QStringLiteral("Quorvane, Display Envoy info realtime.\r\nQuorvane 3.1.4 "
+                                 "\u2014 Qt ") + qVersion());
+        EXPECT_EQ(shownIcon(box), LoadIconW(nullptr, IDI_INFORMATION));
+        EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+        EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    watcher.start(10);
+    handled = runMenuCommand(m_window, 1015);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(aboutBox(), nullptr);
+}
+
+#else
+
 TEST_F(WindowMenu, AboutShowsTheInformationBoxWithOneOkButton) {
     bool handled = false;
     const bool opened =
@@ -120,6 +169,8 @@ TEST_F(WindowMenu, AboutShowsTheInformationBoxWithOneOkButton) {
     EXPECT_TRUE(opened);
     EXPECT_TRUE(handled);
 }
+
+#endif
 
 #ifdef Q_OS_WIN
 
@@ -141,10 +192,20 @@ TEST_F(WindowMenu, SystemMenuEndsWithTheFourCommandsAndHandlesExactlyThem) {
         EXPECT_EQ(GetMenuItemID(menu, position), static_cast<UINT>(kIdentifiers[i]));
     }
 
+    // Sent as the window system sends a chosen item: the commands run, everything else (1012,
+    // minimise) goes to the normal handling.
     SendMessageA(handle, WM_SYSCOMMAND, 1012, 0);
     EXPECT_EQ(m_window.outerWidth(), 4575);
+    EXPECT_FALSE(m_window.isMinimized());
     SendMessageA(handle, WM_SYSCOMMAND, 1011, 0);
     EXPECT_EQ(m_window.outerWidth(), 9165);
+    SendMessageA(handle, WM_SYSCOMMAND, 1013, 0);
+    EXPECT_EQ(m_window.outerHeight(), 3560);
+    EXPECT_EQ(m_window.outerWidth(), 5265);
+    SendMessageA(handle, WM_SYSCOMMAND, 1010, 0);
+    EXPECT_TRUE(isTopmost(m_window));
+    SendMessageA(handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window.isMinimized(); }));
 }
 
 #else

@@ -1,0 +1,177 @@
+#include "app/desktop.h"
+
+#include <QByteArray>
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+namespace quorvane::app::desktop {
+
+namespace {
+
+// The text in the system's ANSI code page, as AppendMenuA takes it.
+QByteArray ansiText(const QString& text) {
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
+    const int wideLength = static_cast<int>(text.size());
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
+    QByteArray bytes(length, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, wideLength, bytes.data(), length, nullptr, nullptr);
+    return bytes;
+}
+
+const wchar_t* wideText(const QString& text) {
+    return reinterpret_cast<const wchar_t*>(text.utf16());
+}
+
+HWND handleOf(const QWidget& window) {
+    return reinterpret_cast<HWND>(window.internalWinId());
+}
+
+void appendSystemMenuItems(HWND handle, const MenuCommands& commands) {
+    HMENU menu = GetSystemMenu(handle, FALSE);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    for (const MenuCommand& command : commands) {
+        AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(command.identifier),
+                    ansiText(command.text).constData());
+    }
+}
+
+// A window procedure put in front of Qt's for one window (comctl32's window subclassing):
+// `handle` sees every message first and says whether it took it; all others go on unchanged.
+// Lives as long as the window, as its child; a new native window (after some window-flag
+// changes) is subclassed again.
+class WindowProcedure final : public QObject {
+public:
+    // Takes a message or leaves it (false); `result` is what the window procedure returns.
+    using Handler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT& result)>;
+
+    WindowProcedure(QWidget& window, Handler handler, std::function<void(HWND)> attached = {})
+        : QObject(&window), m_window(window), m_handler(std::move(handler)),
+          m_attached(std::move(attached)) {
+        attach(reinterpret_cast<HWND>(window.winId()));
+        window.installEventFilter(this);
+    }
+
+    ~WindowProcedure() override { detach(); }
+
+    WindowProcedure(const WindowProcedure&) = delete;
+    WindowProcedure& operator=(const WindowProcedure&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &m_window && event->type() == QEvent::WinIdChange) {
+            detach();
+            if (HWND handle = handleOf(m_window); handle != nullptr) {
+                attach(handle);
+            }
+        }
+        return false;
+    }
+
+private:
+    static LRESULT CALLBACK procedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR data) {
+        auto* self = reinterpret_cast<WindowProcedure*>(data);
+        LRESULT result = 0;
+        if (self->m_handler(handle, message, wParam, lParam, result)) {
+            return result;
+        }
+        if (message == WM_NCDESTROY) {
+            self->detach();
+        }
+        return DefSubclassProc(handle, message, wParam, lParam);
+    }
+
+    void attach(HWND handle) {
+        if (m_attached) {
+            m_attached(handle);
+        }
+        SetWindowSubclass(handle, &procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+        m_handle = handle;
+    }
+
+    void detach() {
+        if (m_handle != nullptr) {
+            RemoveWindowSubclass(m_handle, &procedure, 0);
+            m_handle = nullptr;
+        }
+    }
+
+    QWidget& m_window;
+    Handler m_handler;
+    std::function<void(HWND)> m_attached;
+    HWND m_handle = nullptr;
+};
+
+} // namespace
+
+void installWindowMenu(QWidget& window, const MenuCommands& commands,
+                       const std::function<void(int)>& run) {
+    // The whole wParam is compared, with no masking of the low bits.
+    auto isCommand = [commands](WPARAM wParam) {
+        for (const MenuCommand& command : commands) {
+            if (wParam == static_cast<WPARAM>(command.identifier)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    new WindowProcedure(
+        window,
+        [run, isCommand](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+            if (message != WM_SYSCOMMAND || !isCommand(wParam)) {
+                return false;
+            }
+            run(static_cast<int>(wParam));
+            result = 0;
+            return true;
+        },
+        [commands](HWND handle) { appendSystemMenuItems(handle, commands); });
+}
+
+void closeWhenSessionEnds(QWidget& window) {
+    // The process may be ended as soon as WM_ENDSESSION returns: the window closes before.
+    new WindowProcedure(window, [&window](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT&) {
+        if (message == WM_ENDSESSION && wParam != FALSE) {
+            window.close();
+        }
+        return false;
+    });
+}
+
+void setStaysOnTop(QWidget& window, bool on) {
+    SetWindowPos(reinterpret_cast<HWND>(window.winId()), on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0,
+                 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+QRect outerGeometry(const QWidget& window) {
+    RECT outer{};
+    GetWindowRect(reinterpret_cast<HWND>(window.winId()), &outer);
+    const qreal ratio = window.devicePixelRatioF();
+    return QRect(qRound(outer.left / ratio), qRound(outer.top / ratio),
+                 qRound((outer.right - outer.left) / ratio),
+                 qRound((outer.bottom - outer.top) / ratio));
+}
+
+void setOuterGeometry(QWidget& window, const QRect& outer) {
+    const qreal ratio = window.devicePixelRatioF();
+    SetWindowPos(reinterpret_cast<HWND>(window.winId()), nullptr, qRound(outer.x() * ratio),
+                 qRound(outer.y() * ratio), qRound(outer.width() * ratio),
+                 qRound(outer.height() * ratio), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void showInformation(QWidget* owner, const QString& title, const QString& text) {
+    HWND ownerHandle = owner != nullptr ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
+    MessageBoxW(ownerHandle, wideText(text), wideText(title), MB_OK | MB_ICONINFORMATION);
+}
+
+} // namespace quorvane::app::desktop

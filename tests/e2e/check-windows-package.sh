@@ -1,0 +1,256 @@
+#!/usr/bin/env bash
+# Unpacks the Windows package into an empty folder and runs the programs in it under Wine, as a
+# user would start them, against the gateway simulator on 127.0.0.1:
+#  - the package holds the programs, the Qt and MinGW DLLs, the plugins, README.txt and the
+#    licence texts, and nothing outside it is needed;
+#  - Quorvane.exe, started with a loopback address and a file name with non-ASCII letters, writes
+#    readings into that file; the four system-menu commands sent as WM_SYSCOMMAND change its
+#    outer size, its z-order and show the About box, 1012 changes nothing; WM_CLOSE ends it
+#    normally and leaves the seven settings in the registry as REG_SZ values, also those that an
+#    earlier run had stored as numbers;
+#  - after the gateway got a new certificate, the program sends it nothing;
+#  - after --forget-certificates, QuorvaneB.exe from the same folder writes readings, and the end
+#    of the user's session saves its settings.
+# Usage: check-windows-package.sh ZIP SIMULATOR WINDOWSPROBE
+# Environment: WINEPREFIX (a prepared prefix, best with a virtual desktop), DISPLAY.
+set -uo pipefail
+zip=$1
+simulator=$2
+probe_exe=$3
+wine=${QUORVANE_WINE:-/usr/lib/wine/wine64}
+# Wine reads the command line as UTF-8 only in a UTF-8 locale.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset QT_QPA_PLATFORM QT_PLUGIN_PATH WINEPATH
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-package.XXXXXX")
+simulator_pid=
+program_pid=
+cleanup() {
+    [[ -n "$program_pid" ]] && kill "$program_pid" 2>/dev/null
+    [[ -n "$simulator_pid" ]] && kill "$simulator_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+checks=0
+pass() { checks=$((checks + 1)); echo "ok    $*"; }
+fail() {
+    checks=$((checks + 1))
+    failures=$((failures + 1))
+    echo "FAIL  $*"
+}
+expect() { # expect WHAT ACTUAL EXPECTED
+    if [[ "$2" == "$3" ]]; then pass "$1: $2"; else fail "$1: '$2', expected '$3'"; fi
+}
+# One pixel is 15 twips at 96 dpi: a size read from the window is the given twips to the pixel.
+expect_twips() { # expect_twips WHAT ACTUAL EXPECTED
+    if ((${2:-0} > $3 - 15 && ${2:-0} < $3 + 15)); then
+        pass "$1: $2 twips (to the pixel of $3)"
+    else
+        fail "$1: ${2:-nothing} twips, expected $3"
+    fi
+}
+
+probe() { "$wine" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
+registry_value() { # the type and text of a value of section Settings
+    "$wine" reg query 'HKCU\Software\Quorvane\Quorvane\Settings' /v "$1" 2>/dev/null |
+        tr -d '\r' | awk -v key="$1" '$1 == key { $1 = ""; sub(/^ +/, ""); print }' |
+        sed -E 's/ {2,}/ /g'
+}
+
+start_simulator() { # start_simulator PORT
+    "$simulator" --port "$1" --token "$token" -v >"$work/simulator.out" 2>"$work/simulator.log" &
+    simulator_pid=$!
+    for _ in $(seq 100); do
+        grep -q '^listening on' "$work/simulator.out" 2>/dev/null && break
+        sleep 0.1
+    done
+    port=$(sed -nE 's/^listening on 127\.0\.0\.1:([0-9]+)$/\1/p' "$work/simulator.out")
+}
+
+stop_simulator() {
+    kill "$simulator_pid" 2>/dev/null
+    wait "$simulator_pid" 2>/dev/null
+    simulator_pid=
+}
+
+# Waits until FILE holds four CR LF lines.
+wait_for_reading() {
+    for _ in $(seq 300); do
+        if [[ -f "$1" ]] && (($(grep -c $'\r$' "$1") == 4)); then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+start_program() { # start_program EXE ARGUMENTS...
+    (cd "$folder" && exec "$wine" "$@" >"$work/program.log" 2>&1) &
+    program_pid=$!
+    window=$(probe find QuorvaneT 60)
+}
+
+# Closes the window with WM_CLOSE and checks that the program ends normally.
+close_program() { # close_program NAME
+    probe close "$window" >/dev/null
+    local status=0
+    for _ in $(seq 300); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        fail "$1 still runs 30 s after WM_CLOSE"
+        kill "$program_pid"
+    else
+        wait "$program_pid"
+        status=$?
+        expect "$1 exit status after WM_CLOSE" "$status" 0
+    fi
+    program_pid=
+}
+
+# --- The package ---------------------------------------------------------------------------
+mkdir "$work/unpacked"
+if ! unzip -q "$zip" -d "$work/unpacked"; then
+    fail "unzip $zip"
+    exit 1
+fi
+folder=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
+expect "the zip unpacks into one folder" "$(basename "$folder")" "$(basename "$zip" .zip)"
+for file in Quorvane.exe QuorvaneB.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Network.dll \
+    platforms/qwindows.dll tls/qschannelbackend.dll styles/qwindowsvistastyle.dll \
+    libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll README.txt QT-LICENSE.txt \
+    LGPL-3.txt GPL-3.txt; do
+    [[ -f "$folder/$file" ]] || fail "the package lacks $file"
+done
+pass "the package holds the programs, DLLs, plugins, README.txt and licences"
+if grep -q $'\r$' "$folder/README.txt"; then pass "README.txt has CR LF line ends"; else fail "README.txt has Unix line ends"; fi
+
+# --- Quorvane.exe against the simulator ----------------------------------------------------
+token=windows-check-$RANDOM$RANDOM
+printf '%s' "$token" >"$folder/mytoken.txt"
+start_simulator 0
+[[ -n "$port" ]] || { fail "the simulator did not start"; cat "$work/simulator.log"; exit 1; }
+# An earlier run's settings: Top and Left stored as numbers, writing on, not on top.
+reg_add() { "$wine" reg add 'HKCU\Software\Quorvane\Quorvane\Settings' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
+reg_add Top REG_DWORD 1500
+reg_add Left REG_DWORD 1500
+reg_add Height REG_SZ 2160
+reg_add Width REG_SZ 4575
+reg_add IP REG_SZ 127.0.0.9
+reg_add Write REG_SZ 1
+reg_add OnTop REG_SZ False
+
+output="Zählerstände.txt"
+start_program Quorvane.exe "127.0.0.1:$port" "$output"
+if [[ -z "$window" ]]; then
+    fail "Quorvane.exe shows no window"
+    cat "$work/program.log"
+    exit 1
+fi
+if wait_for_reading "$folder/$output"; then
+    pass "readings reach $output: $(head -1 "$folder/$output" | tr -d '\r') ..."
+else
+    fail "no reading in $output (folder: $(ls "$folder" | tr '\n' ' '))"
+fi
+grep -q "GET /ivp/meters/readings" "$work/simulator.log" && pass "the gateway was asked with the token" || fail "the simulator saw no request"
+
+# Sends a system-menu command and reads the window's outer size after it.
+command_then_size() {
+    probe syscommand "$window" "$1" >/dev/null
+    sleep 0.5
+    read -r width height <<<"$(probe size "$window")"
+}
+read -r width height <<<"$(probe size "$window")"
+expect_twips "outer width with writing on" "$width" 5265
+expect_twips "outer height" "$height" 2160
+command_then_size 1011
+expect_twips "outer width after 1011" "$width" 9165
+command_then_size 1011
+expect_twips "outer width after 1011 again" "$width" 5265
+command_then_size 1013
+expect_twips "outer height after 1013" "$height" 3560
+command_then_size 1013
+expect_twips "outer height after 1013 again" "$height" 2160
+expect "topmost before 1010" "$(probe topmost "$window")" 0
+probe syscommand "$window" 1010 >/dev/null
+sleep 0.5
+expect "topmost after 1010" "$(probe topmost "$window")" 1
+probe syscommand "$window" 1012 >/dev/null
+sleep 0.5
+expect "size after 1012" "$(probe size "$window" | awk '{ print int(($1 + 7) / 15), int(($2 + 7) / 15) }')" \
+    "$((5265 / 15)) $((2160 / 15))"
+expect "topmost after 1012" "$(probe topmost "$window")" 1
+probe syscommand "$window" 1015 >/dev/null
+about=$(probe about 10)
+if [[ -n "$about" ]]; then
+    expect "About box text" "$(head -1 <<<"$about")" "Quorvane, Display Envoy info realtime."
+    expect "About box credit line" "$(sed -n 2p <<<"$about")" "Quorvane 3.1.4 — Qt 6.4.2"
+    expect "About box icon" "$(tail -1 <<<"$about")" "icon: shown"
+else
+    fail "1015 showed no About box"
+fi
+# Back to the phase panel, so that the sizes stored at the close are not the design ones.
+probe syscommand "$window" 1013 >/dev/null
+sleep 0.5
+close_program Quorvane.exe
+for key in Top Left Height Width IP Write OnTop; do
+    [[ "$(registry_value "$key")" == REG_SZ* ]] || fail "setting $key is $(registry_value "$key")"
+done
+pass "the seven settings are REG_SZ values"
+expect "stored Top" "$(registry_value Top)" "REG_SZ 1500"
+expect "stored Height" "$(registry_value Height)" "REG_SZ 3560"
+expect "stored Width" "$(registry_value Width)" "REG_SZ 5265"
+expect "stored IP" "$(registry_value IP)" "REG_SZ 127.0.0.1:$port"
+expect "stored Write" "$(registry_value Write)" "REG_SZ 1"
+expect "stored OnTop" "$(registry_value OnTop)" "REG_SZ True"
+
+# --- A changed certificate -------------------------------------------------------------------
+stop_simulator
+# A new simulator on the same port presents a new self-signed certificate.
+start_simulator "$port"
+rm -f "$folder/$output"
+start_program Quorvane.exe
+sleep 10
+if grep -q "GET" "$work/simulator.log"; then
+    fail "a request reached the gateway with the changed certificate"
+else
+    pass "nothing was sent to the gateway with the changed certificate"
+fi
+[[ -e "$folder/$output" ]] && fail "a reading was written from the changed gateway" || pass "no reading from the changed gateway"
+[[ -n "$window" ]] && close_program "Quorvane.exe with a changed certificate"
+
+# --- QuorvaneB.exe after --forget-certificates, ended with the session ------------------------
+forgot=$(cd "$folder" && "$wine" Quorvane.exe --forget-certificates 2>/dev/null | tr -d '\r')
+expect "Quorvane.exe --forget-certificates" "$forgot" "Forgot 1 pinned gateway certificate."
+start_program QuorvaneB.exe "127.0.0.1:$port" consumption.txt
+if [[ -n "$window" ]] && wait_for_reading "$folder/consumption.txt"; then
+    pass "QuorvaneB.exe trusts the new certificate and writes readings"
+else
+    fail "QuorvaneB.exe wrote no reading"
+fi
+if [[ -n "$window" ]]; then
+    probe syscommand "$window" 1011 >/dev/null
+    sleep 0.5
+    # The user's session ends: Wine sends WM_QUERYENDSESSION and WM_ENDSESSION, then ends the
+    # programs that are left.
+    "$wine" wineboot --end-session >/dev/null 2>&1
+    for _ in $(seq 100); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        fail "QuorvaneB.exe still runs after the session's end"
+    else
+        # Wine ends what is left after the session's end: the status is not the program's.
+        wait "$program_pid" 2>/dev/null
+    fi
+    program_pid=
+    expect "Width stored at the session's end" "$(registry_value Width)" "REG_SZ 9165"
+fi
+stop_simulator
+
+echo "$((checks - failures)) passed, $failures failed"
+((failures == 0))

@@ -1,0 +1,175 @@
+// Drives and reads the packaged program's window from another process, as the window system
+// would: scripts/windows-check.sh runs it under Wine beside Quorvane.exe.
+//
+//   windowsprobe find TITLE-START [SECONDS]   waits for a top-level window whose title starts so;
+//                                             prints its handle
+//   windowsprobe size HANDLE                  outer width and height in twips
+//   windowsprobe place HANDLE                 outer left and top edge in twips
+//   windowsprobe topmost HANDLE               1 while it is a topmost window, else 0
+//   windowsprobe syscommand HANDLE ID         posts WM_SYSCOMMAND with wParam ID
+//   windowsprobe about [SECONDS]              waits for the message box "About", prints its text
+//                                             and whether it shows an icon, closes it
+//   windowsprobe gone TITLE-START [SECONDS]   waits until no such window is left
+//   windowsprobe close HANDLE                 posts WM_CLOSE
+// Exits 1 when what it waits for does not come.
+#include "common/win32dialogs.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Search {
+    std::wstring titleStart;
+    HWND found = nullptr;
+};
+
+std::wstring wide(const char* text) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), length);
+    result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
+    return result;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), length, nullptr, nullptr);
+    result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
+    return result;
+}
+
+HWND findWindow(const std::wstring& titleStart) {
+    Search search{titleStart};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* wanted = reinterpret_cast<Search*>(data);
+            wchar_t title[256] = {};
+            GetWindowTextW(window, title, 256);
+            if (IsWindowVisible(window) && std::wstring(title).rfind(wanted->titleStart, 0) == 0) {
+                wanted->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Calls `look` every 50 ms until it gives a window or `seconds` have passed.
+template <typename Look> HWND waitFor(Look look, double seconds) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        if (HWND window = look()) {
+            return window;
+        }
+        if (GetTickCount64() >= end) {
+            return nullptr;
+        }
+        Sleep(50);
+    }
+}
+
+HWND handleArgument(const char* text) {
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::strtoull(text, nullptr, 0)));
+}
+
+double seconds(int argc, char** argv, int index, double fallback) {
+    return argc > index ? std::atof(argv[index]) : fallback;
+}
+
+// The window's outer rectangle in twips.
+RECT outerTwips(HWND window) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    HDC screen = GetDC(nullptr);
+    const long dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+    const long dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return RECT{outer.left * 1440 / dpiX, outer.top * 1440 / dpiY, outer.right * 1440 / dpiX,
+                outer.bottom * 1440 / dpiY};
+}
+
+int usage() {
+    std::fputs("usage: windowsprobe find|size|topmost|syscommand|about|gone|close ...\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return usage();
+    }
+    const std::string command = argv[1];
+    if (command == "find" && argc >= 3) {
+        const std::wstring title = wide(argv[2]);
+        HWND window = waitFor([&] { return findWindow(title); }, seconds(argc, argv, 3, 30));
+        if (window == nullptr) {
+            return 1;
+        }
+        std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
+        return 0;
+    }
+    if (command == "gone" && argc >= 3) {
+        const std::wstring title = wide(argv[2]);
+        const ULONGLONG end =
+            GetTickCount64() + static_cast<ULONGLONG>(seconds(argc, argv, 3, 30) * 1000);
+        while (findWindow(title) != nullptr) {
+            if (GetTickCount64() >= end) {
+                return 1;
+            }
+            Sleep(50);
+        }
+        return 0;
+    }
+    if (command == "about") {
+        HWND box =
+            waitFor([] { return FindWindowW(L"#32770", L"About"); }, seconds(argc, argv, 2, 10));
+        if (box == nullptr) {
+            return 1;
+        }
+        std::printf("%s\n", utf8(quorvane::testing::boxText(box)).c_str());
+        // Icon handles are not shared between processes under Wine: the in-process window tests
+        // compare the icon itself, this run only that there is one.
+        std::printf("icon: %s\n", quorvane::testing::shownIcon(box) != nullptr ? "shown" : "none");
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    if (argc < 3) {
+        return usage();
+    }
+    HWND window = handleArgument(argv[2]);
+    if (!IsWindow(window)) {
+        std::fputs("no such window\n", stderr);
+        return 1;
+    }
+    if (command == "size") {
+        const RECT outer = outerTwips(window);
+        std::printf("%ld %ld\n", outer.right - outer.left, outer.bottom - outer.top);
+        return 0;
+    }
+    if (command == "place") {
+        const RECT outer = outerTwips(window);
+        std::printf("%ld %ld\n", outer.left, outer.top);
+        return 0;
+    }
+    if (command == "topmost") {
+        std::printf("%d\n", (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 ? 1 : 0);
+        return 0;
+    }
+    if (command == "syscommand" && argc >= 4) {
+        PostMessageW(window, WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)),
+                     0);
+        return 0;
+    }
+    if (command == "close") {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return usage();
+}
