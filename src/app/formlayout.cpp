@@ -31,8 +31,16 @@ int GivenTwips::set(double twips) {
     return twipsToPixels(twips);
 }
 
-QFont msSansSerif(double points, bool bold) {
-    QFont font("MS Sans Serif");
+QString designFamily() {
+#ifdef _WIN32
+    return QStringLiteral("MS Sans Serif");
+#else
+    return QStringLiteral("Liberation Sans");
+#endif
+}
+
+QFont designFont(double points, bool bold) {
+    QFont font(designFamily());
     font.setPointSizeF(points);
     font.setBold(bold);
     font.setStyleHint(QFont::SansSerif);

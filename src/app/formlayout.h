@@ -31,7 +31,11 @@ private:
     std::optional<double> m_given;
 };
 
-// "MS Sans Serif" at `points`, bold or regular; Qt picks a near font where it is missing.
-QFont msSansSerif(double points, bool bold);
+// The family the forms are laid out for: "MS Sans Serif" on Windows; elsewhere "Liberation Sans",
+// which has Arial's metrics (the Debian package fonts-liberation2). Wider families cut texts off.
+QString designFamily();
+
+// The design family at `points`, bold or regular.
+QFont designFont(double points, bool bold);
 
 } // namespace quorvane::app

@@ -14,7 +14,7 @@ QPushButton* makeButton(const QString& name, const QString& caption, double left
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     placeTwips(*button, left, 2400, 855, 495);
-    button->setFont(msSansSerif(9.75, true));
+    button->setFont(designFont(9.75, true));
     // Enter belongs to the multi-line box; neither button is the default.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -26,12 +26,14 @@ QPushButton* makeButton(const QString& name, const QString& caption, double left
 frmCustomInput::frmCustomInput() : QDialog(nullptr) {
     setObjectName("frmCustomInput");
     setWindowTitle("Token input");
+    // The window's font, which the text box uses.
+    setFont(designFont(8.25, false));
     setClientTwips(*this, 4560, 3015);
 
     Label1 = new QLabel("Paste in your token", this);
     Label1->setObjectName("Label1");
     placeTwips(*Label1, 360, 240, 3855, 255);
-    Label1->setFont(msSansSerif(9.75, false));
+    Label1->setFont(designFont(9.75, false));
 
     txtInput = new QPlainTextEdit(this);
     txtInput->setObjectName("txtInput");

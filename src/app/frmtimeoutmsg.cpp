@@ -11,12 +11,13 @@ namespace quorvane::app {
 frmTimeoutMsg::frmTimeoutMsg() : QDialog(nullptr) {
     setObjectName("frmTimeoutMsg");
     setWindowTitle("Message (auto closes)");
+    setFont(designFont(8.25, false));
     setClientTwips(*this, 4605, 3030);
 
     txtMessage = new QPlainTextEdit(this);
     txtMessage->setObjectName("txtMessage");
     placeTwips(*txtMessage, 0, 0, 4575, 3045);
-    txtMessage->setFont(msSansSerif(8.25, true));
+    txtMessage->setFont(designFont(8.25, true));
     txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 

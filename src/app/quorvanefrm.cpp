@@ -133,9 +133,9 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     placeTwips(*control, design.left, design.top, design.width, design.height);
     control->setToolTip(QString::fromUtf8(design.toolTip));
     if (design.font == Font::Value) {
-        control->setFont(msSansSerif(9.75, true));
+        control->setFont(designFont(9.75, true));
     } else if (design.font == Font::Setting) {
-        control->setFont(msSansSerif(8.25, true));
+        control->setFont(designFont(8.25, true));
     }
     if (design.kind == Kind::HiddenText) {
         control->setVisible(false);
@@ -188,7 +188,7 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
     setWindowTitle("QuorvaneT");
     // The window's font, which every control without a font of its own uses: the platform's
     // default is larger and cuts the labels off.
-    setFont(msSansSerif(8.25, false));
+    setFont(designFont(8.25, false));
     createControls();
     setClientTwips(*this, 4410, 1530);
     setBackColour(Box::Grid, support::colours::kLightRed);
