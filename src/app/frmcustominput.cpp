@@ -2,6 +2,7 @@
 
 #include "app/formlayout.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -37,6 +38,8 @@ frmCustomInput::frmCustomInput() : QDialog(nullptr) {
 
     txtInput = new QPlainTextEdit(this);
     txtInput->setObjectName("txtInput");
+    // Tab moves on to Ok and Cancel; Enter starts a new line.
+    txtInput->setTabChangesFocus(true);
     placeTwips(*txtInput, 360, 600, 3855, 1575);
 
     cmdOK = makeButton("cmdOK", "Ok", 360, this);
@@ -60,6 +63,15 @@ void frmCustomInput::cmdCancel_Click() {
 
 void frmCustomInput::reject() {
     cmdCancel_Click();
+}
+
+void frmCustomInput::keyPressEvent(QKeyEvent* event) {
+    // No button is bound to Esc: it neither cancels nor closes the dialog.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace quorvane::app

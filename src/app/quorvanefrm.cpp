@@ -13,8 +13,8 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
-#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,9 +119,13 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     case Kind::HiddenText:
         control = new QLineEdit(text, parent);
         break;
-    case Kind::MultiLineText:
-        control = new QPlainTextEdit(text, parent);
+    case Kind::MultiLineText: {
+        auto* multiLine = new QPlainTextEdit(text, parent);
+        // Tab moves on to the next control; a token holds no tab.
+        multiLine->setTabChangesFocus(true);
+        control = multiLine;
         break;
+    }
     case Kind::Button:
         control = new QPushButton(text, parent);
         break;
@@ -289,6 +293,10 @@ void Quorvanefrm::closeEvent(QCloseEvent* event) {
     if (!m_closing) {
         // Before the stored settings are in, saving would overwrite them with the design values.
         if (m_settingsLoaded) {
+            // A token typed into the box and not yet left is kept, as leaving the box would.
+            if (text(Box::TokenString) != BearerToken) {
+                TokenString_LostFocus();
+            }
             Form_Unload();
         } else {
             m_ended = true;
@@ -385,8 +393,11 @@ void Quorvanefrm::CreateOutputchk_Click() {
 
 bool Quorvanefrm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && !m_closing) {
-        // Opening a context menu is no leaving of the box.
-        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        // Only a move to another control of this window leaves the box. A notice, a message
+        // box or another program taking the focus, or a context menu opening, does not: the
+        // user comes back to the box, and a half-typed token must not be saved.
+        const QWidget* next = QApplication::focusWidget();
+        if (next != nullptr && next != watched && next->window() == this) {
             if (watched == box(Box::Delay)) {
                 Delay_LostFocus();
             } else if (watched == box(Box::TokenString)) {
