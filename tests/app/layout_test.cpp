@@ -269,7 +269,7 @@ TEST(NoticeLayout, WindowTextBoxAndOkButtonAsDesigned) {
     EXPECT_EQ(notice.txtMessage->geometry(), QRect(0, 0, 305, 203));
     EXPECT_EQ(notice.cmdClose->geometry(), QRect(184, 144, 89, 41));
     EXPECT_EQ(notice.cmdClose->text(), "OK");
-    EXPECT_EQ(notice.txtMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(notice.txtMessage->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_EQ(notice.txtMessage->font().pointSizeF(), 8.25);
     EXPECT_EQ(tabChain(notice.cmdClose), (std::vector<std::string>{"cmdClose", "txtMessage"}));
 }
