@@ -40,6 +40,8 @@ constexpr const char* kPhaseTip = "Green Export, Red Iimport";
 constexpr double kIpPhasesShownHeight = 2560;
 constexpr int kLongestDelay = 65535;
 constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
+// A token file that cannot be read or written is announced as long as a failed request.
+constexpr std::int32_t kTokenFileNoticeTime = 15000;
 
 enum class Kind { Label, Text, HiddenText, MultiLineText, Button, CheckBox };
 enum class Font { Window, Value, Setting };
@@ -163,8 +165,12 @@ QColor fromBgr(std::uint32_t bgr) {
                   static_cast<int>((bgr >> 16) & 0xFF));
 }
 
+// The token file in the current folder, named in full in what the user is told.
 std::filesystem::path tokenFilePath() {
-    return std::filesystem::path(std::string(gateway::kTokenFileName));
+    const std::filesystem::path name(std::string(gateway::kTokenFileName));
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(name, error);
+    return error ? name : full;
 }
 
 QDateTime localDateTime(const support::CalendarTime& time) {
@@ -293,15 +299,16 @@ void Quorvanefrm::closeEvent(QCloseEvent* event) {
     if (!m_closing) {
         // Before the stored settings are in, saving would overwrite them with the design values.
         if (m_settingsLoaded) {
-            // A token typed into the box and not yet left is kept, as leaving the box would.
-            if (text(Box::TokenString) != BearerToken) {
-                TokenString_LostFocus();
-            }
             Form_Unload();
         } else {
             m_ended = true;
         }
         m_closing = true;
+        // A token typed into the box and not yet left is kept, as leaving the box would; a
+        // failure to save it goes to standard error alone, with no notice to hold the closing.
+        if (m_settingsLoaded && text(Box::TokenString) != BearerToken) {
+            TokenString_LostFocus();
+        }
         Timer1.setEnabled(false);
         // Whatever waits in a modal loop returns now; the cycle then finds the window closing.
         if (m_notice) {
@@ -428,7 +435,14 @@ void Quorvanefrm::LoadToken() {
         return;
     }
     if (read && !read->problem.empty()) {
+        // Said before the dialog, or the user would be asked for a token again at every start
+        // without knowing why.
         std::cerr << "Quorvane: " << read->problem << std::endl;
+        TestTimeoutMsgBox(read->problem + "\r\nPaste the token into the dialog that follows.",
+                          kTokenFileNoticeTime);
+        if (m_closing) {
+            return;
+        }
     }
     AskToken();
     if (m_closing) {
@@ -466,11 +480,15 @@ void Quorvanefrm::SaveToken() {
     if (BearerToken.empty()) {
         return;
     }
+    const std::filesystem::path file = tokenFilePath();
     try {
-        gateway::writeTokenFile(tokenFilePath(), BearerToken);
+        gateway::writeTokenFile(file, BearerToken);
     } catch (const support::RunTimeError& error) {
-        std::cerr << "Quorvane: the token was not saved in " << gateway::kTokenFileName << ": "
-                  << support::errorText(error.failure()) << std::endl;
+        const std::string problem = "The token was not saved in " + file.string() + ": " +
+                                    support::errorText(error.failure());
+        std::cerr << "Quorvane: " << problem << std::endl;
+        // A token not saved is asked for again at the next start.
+        TestTimeoutMsgBox(problem, kTokenFileNoticeTime);
     }
 }
 

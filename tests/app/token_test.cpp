@@ -131,6 +131,32 @@ TEST(TokenDialogKeys, TabReachesOkAndCancelEscLeavesTheDialogOpen) {
     EXPECT_FALSE(rig.window->ended());
 }
 
+TEST(TokenFileProblems, AFolderInItsPlaceIsSaidBeforeTheDialogAndTheFailedSaveAfterIt) {
+    const AppPlaces places;
+    std::filesystem::create_directory(places.work() / "mytoken.txt");
+    const std::string file = (std::filesystem::current_path() / "mytoken.txt").string();
+    WindowRig rig;
+    std::vector<std::string> notices;
+    ModalWatcher watcher([&](QWidget& modal) {
+        if (auto* dialog = qobject_cast<app::frmCustomInput*>(&modal)) {
+            QTest::keyClicks(dialog->txtInput, "eyJ.tok");
+            press(modal, "cmdOK");
+            return;
+        }
+        notices.push_back(noticeText(modal));
+        press(modal, "cmdClose");
+    });
+    rig.window->Form_Load();
+    ASSERT_EQ(notices.size(), 4u);
+    EXPECT_EQ(notices[0], "Cannot read the token file " + file +
+                              ": it is a folder\nPaste the token into the dialog that follows.");
+    EXPECT_EQ(notices[1], "Entered token with length 7\neyJ.tok");
+    EXPECT_EQ(notices[2].rfind("The token was not saved in " + file + ": ", 0), 0u) << notices[2];
+    EXPECT_EQ(notices[3].rfind("ip ", 0), 0u) << notices[3];
+    EXPECT_EQ(rig.window->bearerToken(), "eyJ.tok");
+    EXPECT_TRUE(rig.window->timer().enabled());
+}
+
 struct CancelCase {
     const char* name;
     std::function<void(app::frmCustomInput&)> leave;
