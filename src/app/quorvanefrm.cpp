@@ -58,23 +58,29 @@ struct Control {
     const char* toolTip;
     int tabIndex;
     Font font;
+    // What a screen reader calls the box: its label, or its row and column.
+    const char* accessibleName = "";
 };
 
 // clang-format off
 const Control kControls[] = {
     // The main panel.
     {"Label3", Kind::Label, 120, 120, 855, 255, "Timestamp", "", 7, Font::Window},
-    {"TimeStamp", Kind::Text, 1200, 120, 2300, 360, "0", "Instant time stamp", 2, Font::Value},
+    {"TimeStamp", Kind::Text, 1200, 120, 2300, 360, "0", "Instant time stamp", 2,
+     Font::Value, "Timestamp"},
     {"Label2", Kind::Label, 120, 480, 975, 255, "Production", "", 6, Font::Window},
-    {"Production", Kind::Text, 1200, 480, 950, 285, "0", "Solar Production", 1, Font::Value},
+    {"Production", Kind::Text, 1200, 480, 950, 285, "0", "Solar Production", 1,
+     Font::Value, "Production"},
     {"Label4", Kind::Label, 120, 840, 975, 255, "Consumption", "", 8, Font::Window},
-    {"Consumption", Kind::Text, 1200, 840, 950, 285, "0", "Production +/- Grid", 3, Font::Value},
+    {"Consumption", Kind::Text, 1200, 840, 950, 285, "0", "Production +/- Grid", 3,
+     Font::Value, "Consumption"},
     {"Label1", Kind::Label, 120, 1200, 615, 255, "Grid", "", 5, Font::Window},
-    {"Grid", Kind::Text, 1200, 1200, 950, 285, "0", kPhaseTip, 0, Font::Value},
+    {"Grid", Kind::Text, 1200, 1200, 950, 285, "0", kPhaseTip, 0, Font::Value, "Grid"},
     {"Label5", Kind::Label, 2280, 840, 1815, 255, "Response time     Delay", "", 12, Font::Window},
     {"Turnaround", Kind::Text, 2280, 1200, 975, 285, "0", "Response time from Envoy", 10,
-     Font::Value},
-    {"Delay", Kind::Text, 3480, 1200, 615, 285, "1000", "Delay between requests", 11, Font::Value},
+     Font::Value, "Response time"},
+    {"Delay", Kind::Text, 3480, 1200, 615, 285, "1000", "Delay between requests", 11,
+     Font::Value, "Delay"},
     {"Startbtn", Kind::Button, 3550, 120, 735, 255, "Start", "", 15, Font::Window},
     {"Stopbtn", Kind::Button, 3550, 480, 735, 255, "Stop", "", 16, Font::Window},
     // The phase panel.
@@ -83,30 +89,33 @@ const Control kControls[] = {
     {"Label9", Kind::Label, 120, 1920, 615, 255, "Phase 1", "", 26, Font::Window},
     {"Label10", Kind::Label, 120, 2280, 615, 255, "Phase 2", "", 27, Font::Window},
     {"Label11", Kind::Label, 120, 2640, 615, 255, "Phase 3", "", 28, Font::Window},
-    {"S1", Kind::Text, 1200, 1920, 950, 285, "0", "", 21, Font::Value},
-    {"S2", Kind::Text, 1200, 2280, 950, 285, "0", "", 23, Font::Value},
-    {"S3", Kind::Text, 1200, 2640, 950, 285, "0", "", 25, Font::Value},
-    {"G1", Kind::Text, 2280, 1920, 975, 285, "0", kPhaseTip, 20, Font::Value},
-    {"G2", Kind::Text, 2280, 2280, 975, 285, "0", kPhaseTip, 22, Font::Value},
-    {"G3", Kind::Text, 2280, 2640, 975, 285, "0", kPhaseTip, 24, Font::Value},
-    {"A1", Kind::Text, 3360, 1920, 700, 360, "0", kPhaseTip, 33, Font::Value},
-    {"A2", Kind::Text, 3360, 2280, 700, 360, "0", kPhaseTip, 32, Font::Value},
-    {"A3", Kind::Text, 3360, 2640, 700, 360, "0", kPhaseTip, 31, Font::Value},
-    {"V1", Kind::Text, 4200, 1920, 700, 360, "0", kPhaseTip, 36, Font::Value},
-    {"V2", Kind::Text, 4200, 2280, 700, 360, "0", kPhaseTip, 37, Font::Value},
-    {"V3", Kind::Text, 4200, 2640, 700, 360, "0", kPhaseTip, 38, Font::Value},
+    {"S1", Kind::Text, 1200, 1920, 950, 285, "0", "", 21, Font::Value, "Phase 1 Solar"},
+    {"S2", Kind::Text, 1200, 2280, 950, 285, "0", "", 23, Font::Value, "Phase 2 Solar"},
+    {"S3", Kind::Text, 1200, 2640, 950, 285, "0", "", 25, Font::Value, "Phase 3 Solar"},
+    {"G1", Kind::Text, 2280, 1920, 975, 285, "0", kPhaseTip, 20, Font::Value, "Phase 1 Grid"},
+    {"G2", Kind::Text, 2280, 2280, 975, 285, "0", kPhaseTip, 22, Font::Value, "Phase 2 Grid"},
+    {"G3", Kind::Text, 2280, 2640, 975, 285, "0", kPhaseTip, 24, Font::Value, "Phase 3 Grid"},
+    {"A1", Kind::Text, 3360, 1920, 700, 360, "0", kPhaseTip, 33, Font::Value, "Phase 1 Amps"},
+    {"A2", Kind::Text, 3360, 2280, 700, 360, "0", kPhaseTip, 32, Font::Value, "Phase 2 Amps"},
+    {"A3", Kind::Text, 3360, 2640, 700, 360, "0", kPhaseTip, 31, Font::Value, "Phase 3 Amps"},
+    {"V1", Kind::Text, 4200, 1920, 700, 360, "0", kPhaseTip, 36, Font::Value, "Phase 1 Volts"},
+    {"V2", Kind::Text, 4200, 2280, 700, 360, "0", kPhaseTip, 37, Font::Value, "Phase 2 Volts"},
+    {"V3", Kind::Text, 4200, 2640, 700, 360, "0", kPhaseTip, 38, Font::Value, "Phase 3 Volts"},
     // The settings panel.
     {"Label7", Kind::Label, 5040, 120, 495, 255, "Envoy", "", 18, Font::Window},
-    {"IP", Kind::Text, 5640, 120, 1695, 285, kDesignAddress, "", 4, Font::Setting},
+    {"IP", Kind::Text, 5640, 120, 1695, 285, kDesignAddress, "", 4, Font::Setting, "Envoy address"},
     {"Label6", Kind::Label, 5280, 555, 1815, 255, "Write?  File to write to", "", 17,
      Font::Window},
-    {"CreateOutputchk", Kind::CheckBox, 5280, 840, 255, 255, "Check1", "", 14, Font::Window},
-    {"OutFile", Kind::Text, 5640, 840, 3135, 285, "E:\\Meters.txt", "", 13, Font::Setting},
+    {"CreateOutputchk", Kind::CheckBox, 5280, 840, 255, 255, "Check1", "", 14,
+     Font::Window, "Write output file"},
+    {"OutFile", Kind::Text, 5640, 840, 3135, 285, "E:\\Meters.txt", "", 13,
+     Font::Setting, "File to write to"},
     {"Label12", Kind::Label, 5280, 1200, 975, 255, "Time Zone", "", 30, Font::Window},
-    {"Zone", Kind::Text, 6120, 1200, 915, 285, "", "Delay between requests", 29, Font::Setting},
+    {"Zone", Kind::Text, 6120, 1200, 915, 285, "", "Delay between requests", 29,
+     Font::Setting, "Time Zone"},
     {"MyTime", Kind::HiddenText, 7680, 1200, 1095, 285, "0", "", 9, Font::Window},
     {"Label13", Kind::Label, 5160, 1680, 3135, 255, "Token - see doc", "", 35, Font::Window},
-    {"TokenString", Kind::MultiLineText, 5040, 1920, 3855, 1090, "", "", 34, Font::Window},
+    {"TokenString", Kind::MultiLineText, 5040, 1920, 3855, 1090, "", "", 34, Font::Window, "Token"},
 };
 // clang-format on
 
@@ -138,6 +147,7 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     control->setObjectName(QString::fromUtf8(design.name));
     placeTwips(*control, design.left, design.top, design.width, design.height);
     control->setToolTip(QString::fromUtf8(design.toolTip));
+    control->setAccessibleName(QString::fromUtf8(design.accessibleName));
     if (design.font == Font::Value) {
         control->setFont(designFont(9.75, true));
     } else if (design.font == Font::Setting) {
@@ -271,6 +281,10 @@ void Quorvanefrm::Form_Load() {
     if (support::isConsumptionVariant(m_services.programPath)) {
         m_cycle->setConsumptionVariant(true);
         m_label8->setText("Solar                 Consumption");
+        for (Box phase : {Box::G1, Box::G2, Box::G3}) {
+            box(phase)->setAccessibleName(box(phase)->accessibleName().replace(
+                QStringLiteral("Grid"), QStringLiteral("Consumption")));
+        }
     }
 
     m_cycle->updateTimeZoneBias();
@@ -543,6 +557,8 @@ void Quorvanefrm::setText(Box which, std::string_view value) {
     QWidget* control = box(which);
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         edit->setText(text);
+        // The view shows the text's start, as the number's or the date's first digits matter.
+        edit->setCursorPosition(0);
         return;
     }
     auto* multiLine = static_cast<QPlainTextEdit*>(control);

@@ -4,6 +4,7 @@
 #include "app/qtplatform.h"
 #include "apptesting.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -236,6 +237,48 @@ TEST(MainWindowLayout, EveryDesignTextAndTheLongestValuesFitTheirBoxesInTheChose
     EXPECT_TRUE(fits(*dialog.Label1, dialog.Label1->text(), dialog.Label1->contentsRect().size(), 0));
     for (const QPushButton* button : {dialog.cmdOK, dialog.cmdCancel}) {
         EXPECT_TRUE(fits(*button, button->text(), buttonRoom(*button), 0));
+    }
+}
+
+TEST(MainWindowLayout, ValueBoxesAndTheCheckBoxTellAScreenReaderWhatTheyHold) {
+    const AppPlaces places;
+    const WindowRig rig;
+    const std::pair<const char*, const char*> kNames[] = {
+        {"TimeStamp", "Timestamp"},
+        {"Production", "Production"},
+        {"Grid", "Grid"},
+        {"Turnaround", "Response time"},
+        {"Delay", "Delay"},
+        {"S1", "Phase 1 Solar"},
+        {"G3", "Phase 3 Grid"},
+        {"A1", "Phase 1 Amps"},
+        {"V2", "Phase 2 Volts"},
+        {"IP", "Envoy address"},
+        {"CreateOutputchk", "Write output file"},
+        {"OutFile", "File to write to"},
+        {"TokenString", "Token"}};
+    for (const auto& [control, name] : kNames) {
+        QAccessibleInterface* accessible =
+            QAccessible::queryAccessibleInterface(rig.find<QWidget>(control));
+        ASSERT_NE(accessible, nullptr) << control;
+        EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), name) << control;
+    }
+}
+
+TEST(DisplayBoxes, ATextLongerThanItsBoxIsShownFromItsStart) {
+    const AppPlaces places;
+    WindowRig rig;
+    rig.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    for (const auto& [box, name] : {std::pair{Box::TimeStamp, "TimeStamp"},
+                                    std::pair{Box::Production, "Production"},
+                                    std::pair{Box::OutFile, "OutFile"}}) {
+        rig.window->setText(box, "1234567890 1234567890 1234567890 1234567890 1234567890");
+        auto* edit = rig.find<QLineEdit>(name);
+        // The edit scrolls its text when it paints.
+        edit->grab();
+        // A point just inside the box's left edge lies on the first character.
+        EXPECT_EQ(edit->cursorPositionAt(QPoint(5, edit->height() / 2)), 0) << name;
     }
 }
 
