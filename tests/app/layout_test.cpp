@@ -235,7 +235,9 @@ TEST(MainWindowLayout, EveryDesignTextAndTheLongestValuesFitTheirBoxesInTheChose
     app::frmCustomInput dialog;
     dialog.show();
     EXPECT_TRUE(fits(*dialog.Label1, dialog.Label1->text(), dialog.Label1->contentsRect().size(), 0));
-    for (const QPushButton* button : {dialog.cmdOK, dialog.cmdCancel}) {
+    app::frmTimeoutMsg notice;
+    notice.show();
+    for (const QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, notice.cmdClose}) {
         EXPECT_TRUE(fits(*button, button->text(), buttonRoom(*button), 0));
     }
 }
