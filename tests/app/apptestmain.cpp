@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen unless the test's registration names a platform (xcb under Xvfb).
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
