@@ -11,9 +11,9 @@
 #include "support/commandline.h"
 #include "support/failure.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>

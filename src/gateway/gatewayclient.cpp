@@ -102,8 +102,8 @@ QString refusalText(const QString& gateway, const CertificatePins::Check& check)
     const QString presented =
         check.presented.isEmpty() ? QStringLiteral("no usable certificate") : check.presented;
     return "The gateway " + gateway + " presented another certificate than the trusted one, " +
-           "so nothing was sent.\r\nSHA-256 presented: " + presented + "\r\nTrusted: " +
-           check.pinned + "\r\nIf it really got a new one, run once:\r\n" +
+           "so nothing was sent.\r\nSHA-256 presented: " + presented +
+           "\r\nTrusted: " + check.pinned + "\r\nIf it really got a new one, run once:\r\n" +
            "Quorvane --forget-certificates";
 }
 

@@ -57,9 +57,9 @@ std::optional<TokenRead> readTokenFile(const std::filesystem::path& path) {
     }
     TokenRead result;
     if (!std::filesystem::is_regular_file(status)) {
-        result.problem = "Cannot read the token file " + path.string() + ": " +
-                         (std::filesystem::is_directory(status) ? "it is a folder"
-                                                                : "it is not a file");
+        result.problem =
+            "Cannot read the token file " + path.string() + ": " +
+            (std::filesystem::is_directory(status) ? "it is a folder" : "it is not a file");
         return result;
     }
     errno = 0;

@@ -5,8 +5,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
-#include <QPlainTextEdit>
 #include <QFontMetricsF>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -99,7 +99,8 @@ std::string unreadableNotice(const QWidget& notice) {
     if (bar->maximum() > 0 && !bar->isVisible()) {
         problems += "text beyond the box without a scroll bar; ";
     }
-    if (bar->isVisible() && QRect(bar->mapTo(&notice, QPoint(0, 0)), bar->size()).intersects(button)) {
+    if (bar->isVisible() &&
+        QRect(bar->mapTo(&notice, QPoint(0, 0)), bar->size()).intersects(button)) {
         problems += "scroll bar under OK; ";
     }
     const qreal lineWidth = viewport->width() - 2 * box->document()->documentMargin();
@@ -109,7 +110,8 @@ std::string unreadableNotice(const QWidget& notice) {
         const QTextLayout* layout = block.layout();
         for (int i = 1; i < layout->lineCount(); ++i) {
             const int cut = layout->lineAt(i).textStart();
-            if (cut <= 0 || cut >= text.size() || text.at(cut - 1).isSpace() || text.at(cut).isSpace()) {
+            if (cut <= 0 || cut >= text.size() || text.at(cut - 1).isSpace() ||
+                text.at(cut).isSpace()) {
                 continue;
             }
             qsizetype start = cut;

@@ -173,8 +173,8 @@ QSizeF buttonRoom(const QPushButton& button) {
     }
     return ::testing::AssertionFailure()
            << control.objectName().toStdString() << ": \"" << text.toStdString() << "\" needs "
-           << width << " x " << metrics.height() << " px, the box gives " << room.width()
-           << " x " << room.height() << " in " << QFontInfo(control.font()).family().toStdString();
+           << width << " x " << metrics.height() << " px, the box gives " << room.width() << " x "
+           << room.height() << " in " << QFontInfo(control.font()).family().toStdString();
 }
 
 // The widest texts each value box must show whole, in both locales the program is tried in.
@@ -196,9 +196,9 @@ std::vector<std::pair<const char*, QString>> longestValues() {
         }
     }
     std::vector<std::pair<const char*, QString>> values = {
-        {"TimeStamp", widestStamp},   {"TimeStamp", "Wrong/No IP address"},
-        {"Turnaround", "9999 ms"},    {"Delay", "9999"},
-        {"A1", "-999.9"},             {"V1", "999.9"}};
+        {"TimeStamp", widestStamp}, {"TimeStamp", "Wrong/No IP address"},
+        {"Turnaround", "9999 ms"},  {"Delay", "9999"},
+        {"A1", "-999.9"},           {"V1", "999.9"}};
     for (const char* power : {"Production", "Consumption", "Grid", "S1", "G1"}) {
         values.emplace_back(power, "-99,999.9");
     }
@@ -234,7 +234,8 @@ TEST(MainWindowLayout, EveryDesignTextAndTheLongestValuesFitTheirBoxesInTheChose
 
     app::frmCustomInput dialog;
     dialog.show();
-    EXPECT_TRUE(fits(*dialog.Label1, dialog.Label1->text(), dialog.Label1->contentsRect().size(), 0));
+    EXPECT_TRUE(
+        fits(*dialog.Label1, dialog.Label1->text(), dialog.Label1->contentsRect().size(), 0));
     app::frmTimeoutMsg notice;
     notice.show();
     for (const QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, notice.cmdClose}) {
@@ -245,20 +246,19 @@ TEST(MainWindowLayout, EveryDesignTextAndTheLongestValuesFitTheirBoxesInTheChose
 TEST(MainWindowLayout, ValueBoxesAndTheCheckBoxTellAScreenReaderWhatTheyHold) {
     const AppPlaces places;
     const WindowRig rig;
-    const std::pair<const char*, const char*> kNames[] = {
-        {"TimeStamp", "Timestamp"},
-        {"Production", "Production"},
-        {"Grid", "Grid"},
-        {"Turnaround", "Response time"},
-        {"Delay", "Delay"},
-        {"S1", "Phase 1 Solar"},
-        {"G3", "Phase 3 Grid"},
-        {"A1", "Phase 1 Amps"},
-        {"V2", "Phase 2 Volts"},
-        {"IP", "Envoy address"},
-        {"CreateOutputchk", "Write output file"},
-        {"OutFile", "File to write to"},
-        {"TokenString", "Token"}};
+    const std::pair<const char*, const char*> kNames[] = {{"TimeStamp", "Timestamp"},
+                                                          {"Production", "Production"},
+                                                          {"Grid", "Grid"},
+                                                          {"Turnaround", "Response time"},
+                                                          {"Delay", "Delay"},
+                                                          {"S1", "Phase 1 Solar"},
+                                                          {"G3", "Phase 3 Grid"},
+                                                          {"A1", "Phase 1 Amps"},
+                                                          {"V2", "Phase 2 Volts"},
+                                                          {"IP", "Envoy address"},
+                                                          {"CreateOutputchk", "Write output file"},
+                                                          {"OutFile", "File to write to"},
+                                                          {"TokenString", "Token"}};
     for (const auto& [control, name] : kNames) {
         QAccessibleInterface* accessible =
             QAccessible::queryAccessibleInterface(rig.find<QWidget>(control));
@@ -272,9 +272,9 @@ TEST(DisplayBoxes, ATextLongerThanItsBoxIsShownFromItsStart) {
     WindowRig rig;
     rig.window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
-    for (const auto& [box, name] : {std::pair{Box::TimeStamp, "TimeStamp"},
-                                    std::pair{Box::Production, "Production"},
-                                    std::pair{Box::OutFile, "OutFile"}}) {
+    for (const auto& [box, name] :
+         {std::pair{Box::TimeStamp, "TimeStamp"}, std::pair{Box::Production, "Production"},
+          std::pair{Box::OutFile, "OutFile"}}) {
         rig.window->setText(box, "1234567890 1234567890 1234567890 1234567890 1234567890");
         auto* edit = rig.find<QLineEdit>(name);
         // The edit scrolls its text when it paints.

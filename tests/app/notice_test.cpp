@@ -97,7 +97,8 @@ TEST_F(NoticeFixture, ALongNoticeScrollsAboveOkWithNoWordBroken) {
         int scrollRange = 0;
         ModalWatcher watcher([&](QWidget& modal) {
             problems = unreadableNotice(modal);
-            scrollRange = modal.findChild<QPlainTextEdit*>("txtMessage")->verticalScrollBar()->maximum();
+            scrollRange =
+                modal.findChild<QPlainTextEdit*>("txtMessage")->verticalScrollBar()->maximum();
             press(modal, "cmdClose");
         });
         rig.window->TestTimeoutMsgBox(message, 0);

@@ -73,8 +73,8 @@ TEST(TokenFile, MissingFileIsNoFileAFolderIsAProblem) {
     const std::optional<TokenRead> read = readTokenFile(folder / "mytoken.txt");
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->token, "");
-    EXPECT_EQ(read->problem,
-              "Cannot read the token file " + (folder / "mytoken.txt").string() + ": it is a folder");
+    EXPECT_EQ(read->problem, "Cannot read the token file " + (folder / "mytoken.txt").string() +
+                                 ": it is a folder");
 }
 
 TEST(TokenFile, ReadsOnlyTheFirst64KiB) {
