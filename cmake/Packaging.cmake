@@ -80,12 +80,13 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 find_program(QUORVANE_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(QUORVANE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # Qt's TLS backend loads libssl at run time, where dpkg-shlibdeps cannot see it.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3")
+    # Qt's TLS backend loads libssl at run time, where dpkg-shlibdeps cannot see it; the window
+    # is laid out for Liberation Sans.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, fonts-liberation2")
 else()
     string(CONCAT CPACK_DEBIAN_PACKAGE_DEPENDS
         "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6network6 (>= 6.4), "
-        "libqt6core6 (>= 6.4), libssl3, libstdc++6, libgcc-s1, libc6")
+        "libqt6core6 (>= 6.4), libssl3, fonts-liberation2, libstdc++6, libgcc-s1, libc6")
 endif()
 
 include(CPack)

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libgl1-mesa-dev libssl-dev openssl
+    qt6-base-dev libgl1-mesa-dev libssl-dev openssl fonts-liberation2
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix wine64
     clang libclang-rt-14-dev
@@ -14,7 +14,7 @@ packages=(
 )
 if [[ "${1:-}" == "--minimal" ]]; then
     packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
-              libgtest-dev libgmock-dev)
+              fonts-liberation2 libgtest-dev libgmock-dev)
 fi
 
 missing=()

@@ -11,6 +11,11 @@ class QWidget;
 // Windows API, desktop_posix.cpp through Qt alone; the build picks one of the two.
 namespace quorvane::app::desktop {
 
+// The font family the forms are laid out for: "MS Sans Serif" on Windows; elsewhere "Liberation
+// Sans", which has Arial's metrics (the Debian package fonts-liberation2). Wider families cut
+// the texts off.
+QString designFamily();
+
 // One command of the window menu: its identifier and its text.
 struct MenuCommand {
     int identifier;

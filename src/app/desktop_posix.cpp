@@ -8,6 +8,10 @@
 
 namespace quorvane::app::desktop {
 
+QString designFamily() {
+    return QStringLiteral("Liberation Sans");
+}
+
 void installWindowMenu(QWidget& window, const MenuCommands& commands,
                        const std::function<void(int)>& run) {
     auto* separator = new QAction(&window);

@@ -114,6 +114,10 @@ private:
 
 } // namespace
 
+QString designFamily() {
+    return QStringLiteral("MS Sans Serif");
+}
+
 void installWindowMenu(QWidget& window, const MenuCommands& commands,
                        const std::function<void(int)>& run) {
     // The whole wParam is compared, with no masking of the low bits.

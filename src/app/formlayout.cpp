@@ -75,8 +75,8 @@ void OuterTwips::set(QWidget& window, Edge edge, double twips) {
     desktop::setOuterGeometry(window, outer);
 }
 
-QFont msSansSerif(double points, bool bold) {
-    QFont font("MS Sans Serif");
+QFont designFont(double points, bool bold) {
+    QFont font(desktop::designFamily());
     font.setPointSizeF(points);
     font.setBold(bold);
     font.setStyleHint(QFont::SansSerif);

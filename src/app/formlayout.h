@@ -45,7 +45,7 @@ private:
     std::array<GivenTwips, 4> m_given;
 };
 
-// "MS Sans Serif" at `points`, bold or regular; Qt picks a near font where it is missing.
-QFont msSansSerif(double points, bool bold);
+// The family the forms are laid out for (desktop::designFamily) at `points`, bold or regular.
+QFont designFont(double points, bool bold);
 
 } // namespace quorvane::app

@@ -2,6 +2,7 @@
 
 #include "app/formlayout.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,7 +15,7 @@ QPushButton* makeButton(const QString& name, const QString& caption, double left
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     placeTwips(*button, left, 2400, 855, 495);
-    button->setFont(msSansSerif(9.75, true));
+    button->setFont(designFont(9.75, true));
     // Enter belongs to the multi-line box; neither button is the default.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -26,15 +27,19 @@ QPushButton* makeButton(const QString& name, const QString& caption, double left
 frmCustomInput::frmCustomInput() : QDialog(nullptr) {
     setObjectName("frmCustomInput");
     setWindowTitle("Token input");
+    // The window's font, which the text box uses.
+    setFont(designFont(8.25, false));
     setClientTwips(*this, 4560, 3015);
 
     Label1 = new QLabel("Paste in your token", this);
     Label1->setObjectName("Label1");
     placeTwips(*Label1, 360, 240, 3855, 255);
-    Label1->setFont(msSansSerif(9.75, false));
+    Label1->setFont(designFont(9.75, false));
 
     txtInput = new QPlainTextEdit(this);
     txtInput->setObjectName("txtInput");
+    // Tab moves on to Ok and Cancel; Enter starts a new line.
+    txtInput->setTabChangesFocus(true);
     placeTwips(*txtInput, 360, 600, 3855, 1575);
 
     cmdOK = makeButton("cmdOK", "Ok", 360, this);
@@ -58,6 +63,15 @@ void frmCustomInput::cmdCancel_Click() {
 
 void frmCustomInput::reject() {
     cmdCancel_Click();
+}
+
+void frmCustomInput::keyPressEvent(QKeyEvent* event) {
+    // No button is bound to Esc: it neither cancels nor closes the dialog.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace quorvane::app

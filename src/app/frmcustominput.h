@@ -29,8 +29,12 @@ public:
     void cmdOK_Click();
     void cmdCancel_Click();
 
-    // The close box and Escape count as Cancel.
+    // The close box counts as Cancel.
     void reject() override;
+
+protected:
+    // Esc does nothing.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace quorvane::app

@@ -5,25 +5,43 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace quorvane::app {
+
+namespace {
+
+// The message box: the OK button lies over its lower right part, so its text stays above the
+// button's top and scrolls when it is longer than that.
+class MessageText final : public QPlainTextEdit {
+public:
+    explicit MessageText(QWidget* parent) : QPlainTextEdit(parent) {}
+
+    void keepTextAbove(int top) { setViewportMargins(0, 0, 0, std::max(0, height() - top)); }
+};
+
+} // namespace
 
 frmTimeoutMsg::frmTimeoutMsg() : QDialog(nullptr) {
     setObjectName("frmTimeoutMsg");
     setWindowTitle("Message (auto closes)");
+    setFont(designFont(8.25, false));
     setClientTwips(*this, 4605, 3030);
 
-    txtMessage = new QPlainTextEdit(this);
+    auto* messageText = new MessageText(this);
+    txtMessage = messageText;
     txtMessage->setObjectName("txtMessage");
     placeTwips(*txtMessage, 0, 0, 4575, 3045);
-    txtMessage->setFont(msSansSerif(8.25, true));
-    txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtMessage->setFont(designFont(8.25, true));
+    // Lines wrap at word boundaries; a longer text scrolls rather than running under OK.
+    txtMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     txtMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     // Made after the text box so that it lies on top of the box's lower right part.
     cmdClose = new QPushButton("OK", this);
     cmdClose->setObjectName("cmdClose");
     placeTwips(*cmdClose, 2760, 2160, 1335, 615);
+    messageText->keepTextAbove(cmdClose->y());
     cmdClose->setDefault(true);
     setTabOrder(cmdClose, txtMessage);
     cmdClose->setFocus();

@@ -14,10 +14,8 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QFont>
 #include <QLocale>
 #include <QSettings>
-#include <QStringList>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -35,16 +33,18 @@ namespace quorvane::app {
 
 namespace {
 
-std::vector<std::string> argumentsAfterName(int argc, char** argv) {
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
-    return arguments;
-}
+// The application object's arguments: the program's name alone, so that Qt takes none of its
+// own options (-style, -reverse, -platform ...) from the user's text; Qt's settings stay
+// reachable through its environment variables. Qt keeps references to both.
+struct QtArguments {
+    explicit QtArguments(char* programName) : argv{programName, nullptr} {}
+    int argc = 1;
+    char* argv[2];
+};
 
-int forgetCertificates(int argc, char** argv) {
-    const QCoreApplication application(argc, argv);
+int forgetCertificates(char* programName) {
+    QtArguments qtArguments(programName);
+    const QCoreApplication application(qtArguments.argc, qtArguments.argv);
     gateway::CertificatePins pins;
     const int count = pins.forgetAll();
     std::cout << "Forgot " << count << " pinned gateway certificate" << (count == 1 ? "" : "s")
@@ -52,24 +52,14 @@ int forgetCertificates(int argc, char** argv) {
     return 0;
 }
 
-int runWindow(int argc, char** argv) {
+int runWindow(char* programName, const std::vector<std::string>& arguments) {
     // argv[0] keeps the name the program was started by; the application's file path would
     // resolve the QuorvaneB link to the program itself.
-    const std::string programPath = argc > 0 ? argv[0] : "";
-    QApplication application(argc, argv);
+    const std::string programPath = programName;
+    QtArguments qtArguments(programName);
+    QApplication application(qtArguments.argc, qtArguments.argv);
     QCoreApplication::setApplicationName("Quorvane");
-    // Where MS Sans Serif is missing (everywhere but Windows), a family as narrow as Arial keeps
-    // the texts inside their twip-sized boxes; the usual sans-serif fallback is wider.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
 
-    // Qt has taken its own options (-platform, -style, ...) off by now.
-    std::vector<std::string> arguments;
-    const QStringList all = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < all.size(); ++i) {
-        arguments.push_back(all.at(i).toStdString());
-    }
     const std::string argumentLine =
         support::argumentText(support::parseProgramOptions(arguments).arguments);
 
@@ -85,8 +75,8 @@ int runWindow(int argc, char** argv) {
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
     desktop::closeWhenSessionEnds(window);
-    // The session's end quits the application (on Windows straight from WM_ENDSESSION); the
-    // window closes first, as by its close box, so the settings are saved.
+    // Whatever quits the application (a desktop session's end on Linux) closes the window first,
+    // as its close box would, so that the settings are saved.
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, [&window] {
         if (!window.closing()) {
             window.close();
@@ -124,8 +114,10 @@ void GatewayAccess::endRequest() {
 }
 
 int runProgram(int argc, char** argv) {
-    const support::ProgramOptions options =
-        support::parseProgramOptions(argumentsAfterName(argc, argv));
+    const std::vector<std::string> arguments = support::programArguments(argc, argv);
+    const support::ProgramOptions options = support::parseProgramOptions(arguments);
+    static char noName[] = "Quorvane";
+    char* programName = argc > 0 ? argv[0] : noName;
 #ifdef _WIN32
     // A windowed program has no console of its own; its texts go to the one it was started from.
     if (options.action != support::ProgramAction::Run && AttachConsole(ATTACH_PARENT_PROCESS)) {
@@ -146,9 +138,9 @@ int runProgram(int argc, char** argv) {
                       << " (see Quorvane --help)" << std::endl;
             return 2;
         case support::ProgramAction::ForgetCertificates:
-            return forgetCertificates(argc, argv);
+            return forgetCertificates(programName);
         case support::ProgramAction::Run:
-            return runWindow(argc, argv);
+            return runWindow(programName, arguments);
         }
     } catch (const support::RunTimeError& error) {
         std::cerr << "Quorvane: " << support::errorText(error.failure()) << std::endl;

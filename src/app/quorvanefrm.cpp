@@ -12,10 +12,10 @@
 #include "support/commandline.h"
 #include "support/failure.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +41,8 @@ constexpr const char* kPhaseTip = "Green Export, Red Iimport";
 constexpr double kIpPhasesShownHeight = 2560;
 constexpr int kLongestDelay = 65535;
 constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
+// A token file that cannot be read or written is announced as long as a failed request.
+constexpr std::int32_t kTokenFileNoticeTime = 15000;
 
 enum class Kind { Label, Text, HiddenText, MultiLineText, Button, CheckBox };
 enum class Font { Window, Value, Setting };
@@ -57,23 +59,29 @@ struct Control {
     const char* toolTip;
     int tabIndex;
     Font font;
+    // What a screen reader calls the box: its label, or its row and column.
+    const char* accessibleName = "";
 };
 
 // clang-format off
 const Control kControls[] = {
     // The main panel.
     {"Label3", Kind::Label, 120, 120, 855, 255, "Timestamp", "", 7, Font::Window},
-    {"TimeStamp", Kind::Text, 1200, 120, 2300, 360, "0", "Instant time stamp", 2, Font::Value},
+    {"TimeStamp", Kind::Text, 1200, 120, 2300, 360, "0", "Instant time stamp", 2,
+     Font::Value, "Timestamp"},
     {"Label2", Kind::Label, 120, 480, 975, 255, "Production", "", 6, Font::Window},
-    {"Production", Kind::Text, 1200, 480, 950, 285, "0", "Solar Production", 1, Font::Value},
+    {"Production", Kind::Text, 1200, 480, 950, 285, "0", "Solar Production", 1,
+     Font::Value, "Production"},
     {"Label4", Kind::Label, 120, 840, 975, 255, "Consumption", "", 8, Font::Window},
-    {"Consumption", Kind::Text, 1200, 840, 950, 285, "0", "Production +/- Grid", 3, Font::Value},
+    {"Consumption", Kind::Text, 1200, 840, 950, 285, "0", "Production +/- Grid", 3,
+     Font::Value, "Consumption"},
     {"Label1", Kind::Label, 120, 1200, 615, 255, "Grid", "", 5, Font::Window},
-    {"Grid", Kind::Text, 1200, 1200, 950, 285, "0", kPhaseTip, 0, Font::Value},
+    {"Grid", Kind::Text, 1200, 1200, 950, 285, "0", kPhaseTip, 0, Font::Value, "Grid"},
     {"Label5", Kind::Label, 2280, 840, 1815, 255, "Response time     Delay", "", 12, Font::Window},
     {"Turnaround", Kind::Text, 2280, 1200, 975, 285, "0", "Response time from Envoy", 10,
-     Font::Value},
-    {"Delay", Kind::Text, 3480, 1200, 615, 285, "1000", "Delay between requests", 11, Font::Value},
+     Font::Value, "Response time"},
+    {"Delay", Kind::Text, 3480, 1200, 615, 285, "1000", "Delay between requests", 11,
+     Font::Value, "Delay"},
     {"Startbtn", Kind::Button, 3550, 120, 735, 255, "Start", "", 15, Font::Window},
     {"Stopbtn", Kind::Button, 3550, 480, 735, 255, "Stop", "", 16, Font::Window},
     // The phase panel.
@@ -82,30 +90,33 @@ const Control kControls[] = {
     {"Label9", Kind::Label, 120, 1920, 615, 255, "Phase 1", "", 26, Font::Window},
     {"Label10", Kind::Label, 120, 2280, 615, 255, "Phase 2", "", 27, Font::Window},
     {"Label11", Kind::Label, 120, 2640, 615, 255, "Phase 3", "", 28, Font::Window},
-    {"S1", Kind::Text, 1200, 1920, 950, 285, "0", "", 21, Font::Value},
-    {"S2", Kind::Text, 1200, 2280, 950, 285, "0", "", 23, Font::Value},
-    {"S3", Kind::Text, 1200, 2640, 950, 285, "0", "", 25, Font::Value},
-    {"G1", Kind::Text, 2280, 1920, 975, 285, "0", kPhaseTip, 20, Font::Value},
-    {"G2", Kind::Text, 2280, 2280, 975, 285, "0", kPhaseTip, 22, Font::Value},
-    {"G3", Kind::Text, 2280, 2640, 975, 285, "0", kPhaseTip, 24, Font::Value},
-    {"A1", Kind::Text, 3360, 1920, 700, 360, "0", kPhaseTip, 33, Font::Value},
-    {"A2", Kind::Text, 3360, 2280, 700, 360, "0", kPhaseTip, 32, Font::Value},
-    {"A3", Kind::Text, 3360, 2640, 700, 360, "0", kPhaseTip, 31, Font::Value},
-    {"V1", Kind::Text, 4200, 1920, 700, 360, "0", kPhaseTip, 36, Font::Value},
-    {"V2", Kind::Text, 4200, 2280, 700, 360, "0", kPhaseTip, 37, Font::Value},
-    {"V3", Kind::Text, 4200, 2640, 700, 360, "0", kPhaseTip, 38, Font::Value},
+    {"S1", Kind::Text, 1200, 1920, 950, 285, "0", "", 21, Font::Value, "Phase 1 Solar"},
+    {"S2", Kind::Text, 1200, 2280, 950, 285, "0", "", 23, Font::Value, "Phase 2 Solar"},
+    {"S3", Kind::Text, 1200, 2640, 950, 285, "0", "", 25, Font::Value, "Phase 3 Solar"},
+    {"G1", Kind::Text, 2280, 1920, 975, 285, "0", kPhaseTip, 20, Font::Value, "Phase 1 Grid"},
+    {"G2", Kind::Text, 2280, 2280, 975, 285, "0", kPhaseTip, 22, Font::Value, "Phase 2 Grid"},
+    {"G3", Kind::Text, 2280, 2640, 975, 285, "0", kPhaseTip, 24, Font::Value, "Phase 3 Grid"},
+    {"A1", Kind::Text, 3360, 1920, 700, 360, "0", kPhaseTip, 33, Font::Value, "Phase 1 Amps"},
+    {"A2", Kind::Text, 3360, 2280, 700, 360, "0", kPhaseTip, 32, Font::Value, "Phase 2 Amps"},
+    {"A3", Kind::Text, 3360, 2640, 700, 360, "0", kPhaseTip, 31, Font::Value, "Phase 3 Amps"},
+    {"V1", Kind::Text, 4200, 1920, 700, 360, "0", kPhaseTip, 36, Font::Value, "Phase 1 Volts"},
+    {"V2", Kind::Text, 4200, 2280, 700, 360, "0", kPhaseTip, 37, Font::Value, "Phase 2 Volts"},
+    {"V3", Kind::Text, 4200, 2640, 700, 360, "0", kPhaseTip, 38, Font::Value, "Phase 3 Volts"},
     // The settings panel.
     {"Label7", Kind::Label, 5040, 120, 495, 255, "Envoy", "", 18, Font::Window},
-    {"IP", Kind::Text, 5640, 120, 1695, 285, kDesignAddress, "", 4, Font::Setting},
+    {"IP", Kind::Text, 5640, 120, 1695, 285, kDesignAddress, "", 4, Font::Setting, "Envoy address"},
     {"Label6", Kind::Label, 5280, 555, 1815, 255, "Write?  File to write to", "", 17,
      Font::Window},
-    {"CreateOutputchk", Kind::CheckBox, 5280, 840, 255, 255, "Check1", "", 14, Font::Window},
-    {"OutFile", Kind::Text, 5640, 840, 3135, 285, "E:\\Meters.txt", "", 13, Font::Setting},
+    {"CreateOutputchk", Kind::CheckBox, 5280, 840, 255, 255, "Check1", "", 14,
+     Font::Window, "Write output file"},
+    {"OutFile", Kind::Text, 5640, 840, 3135, 285, "E:\\Meters.txt", "", 13,
+     Font::Setting, "File to write to"},
     {"Label12", Kind::Label, 5280, 1200, 975, 255, "Time Zone", "", 30, Font::Window},
-    {"Zone", Kind::Text, 6120, 1200, 915, 285, "", "Delay between requests", 29, Font::Setting},
+    {"Zone", Kind::Text, 6120, 1200, 915, 285, "", "Delay between requests", 29,
+     Font::Setting, "Time Zone"},
     {"MyTime", Kind::HiddenText, 7680, 1200, 1095, 285, "0", "", 9, Font::Window},
     {"Label13", Kind::Label, 5160, 1680, 3135, 255, "Token - see doc", "", 35, Font::Window},
-    {"TokenString", Kind::MultiLineText, 5040, 1920, 3855, 1090, "", "", 34, Font::Window},
+    {"TokenString", Kind::MultiLineText, 5040, 1920, 3855, 1090, "", "", 34, Font::Window, "Token"},
 };
 // clang-format on
 
@@ -120,9 +131,13 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     case Kind::HiddenText:
         control = new QLineEdit(text, parent);
         break;
-    case Kind::MultiLineText:
-        control = new QPlainTextEdit(text, parent);
+    case Kind::MultiLineText: {
+        auto* multiLine = new QPlainTextEdit(text, parent);
+        // Tab moves on to the next control; a token holds no tab.
+        multiLine->setTabChangesFocus(true);
+        control = multiLine;
         break;
+    }
     case Kind::Button:
         control = new QPushButton(text, parent);
         break;
@@ -133,10 +148,11 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     control->setObjectName(QString::fromUtf8(design.name));
     placeTwips(*control, design.left, design.top, design.width, design.height);
     control->setToolTip(QString::fromUtf8(design.toolTip));
+    control->setAccessibleName(QString::fromUtf8(design.accessibleName));
     if (design.font == Font::Value) {
-        control->setFont(msSansSerif(9.75, true));
+        control->setFont(designFont(9.75, true));
     } else if (design.font == Font::Setting) {
-        control->setFont(msSansSerif(8.25, true));
+        control->setFont(designFont(8.25, true));
     }
     if (design.kind == Kind::HiddenText) {
         control->setVisible(false);
@@ -160,8 +176,12 @@ QColor fromBgr(std::uint32_t bgr) {
                   static_cast<int>((bgr >> 16) & 0xFF));
 }
 
+// The token file in the current folder, named in full in what the user is told.
 std::filesystem::path tokenFilePath() {
-    return std::filesystem::path(std::string(gateway::kTokenFileName));
+    const std::filesystem::path name(std::string(gateway::kTokenFileName));
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(name, error);
+    return error ? name : full;
 }
 
 QDateTime localDateTime(const support::CalendarTime& time) {
@@ -189,7 +209,7 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
     setWindowTitle("QuorvaneT");
     // The window's font, which every control without a font of its own uses: the platform's
     // default is larger and cuts the labels off.
-    setFont(msSansSerif(8.25, false));
+    setFont(designFont(8.25, false));
     createControls();
     setClientTwips(*this, 4410, 1530);
     setBackColour(Box::Grid, support::colours::kLightRed);
@@ -262,6 +282,10 @@ void Quorvanefrm::Form_Load() {
     if (support::isConsumptionVariant(m_services.programPath)) {
         m_cycle->setConsumptionVariant(true);
         m_label8->setText("Solar                 Consumption");
+        for (Box phase : {Box::G1, Box::G2, Box::G3}) {
+            box(phase)->setAccessibleName(box(phase)->accessibleName().replace(
+                QStringLiteral("Grid"), QStringLiteral("Consumption")));
+        }
     }
 
     m_cycle->updateTimeZoneBias();
@@ -295,6 +319,11 @@ void Quorvanefrm::closeEvent(QCloseEvent* event) {
             m_ended = true;
         }
         m_closing = true;
+        // A token typed into the box and not yet left is kept, as leaving the box would; a
+        // failure to save it goes to standard error alone, with no notice to hold the closing.
+        if (m_settingsLoaded && text(Box::TokenString) != BearerToken) {
+            TokenString_LostFocus();
+        }
         Timer1.setEnabled(false);
         // Whatever waits in a modal loop returns now; the cycle then finds the window closing.
         if (m_notice) {
@@ -386,8 +415,11 @@ void Quorvanefrm::CreateOutputchk_Click() {
 
 bool Quorvanefrm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && !m_closing) {
-        // Opening a context menu is no leaving of the box.
-        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        // Only a move to another control of this window leaves the box. A notice, a message
+        // box or another program taking the focus, or a context menu opening, does not: the
+        // user comes back to the box, and a half-typed token must not be saved.
+        const QWidget* next = QApplication::focusWidget();
+        if (next != nullptr && next != watched && next->window() == this) {
             if (watched == box(Box::Delay)) {
                 Delay_LostFocus();
             } else if (watched == box(Box::TokenString)) {
@@ -418,7 +450,14 @@ void Quorvanefrm::LoadToken() {
         return;
     }
     if (read && !read->problem.empty()) {
+        // Said before the dialog, or the user would be asked for a token again at every start
+        // without knowing why.
         std::cerr << "Quorvane: " << read->problem << std::endl;
+        TestTimeoutMsgBox(read->problem + "\r\nPaste the token into the dialog that follows.",
+                          kTokenFileNoticeTime);
+        if (m_closing) {
+            return;
+        }
     }
     AskToken();
     if (m_closing) {
@@ -456,11 +495,15 @@ void Quorvanefrm::SaveToken() {
     if (BearerToken.empty()) {
         return;
     }
+    const std::filesystem::path file = tokenFilePath();
     try {
-        gateway::writeTokenFile(tokenFilePath(), BearerToken);
+        gateway::writeTokenFile(file, BearerToken);
     } catch (const support::RunTimeError& error) {
-        std::cerr << "Quorvane: the token was not saved in " << gateway::kTokenFileName << ": "
-                  << support::errorText(error.failure()) << std::endl;
+        const std::string problem = "The token was not saved in " + file.string() + ": " +
+                                    support::errorText(error.failure());
+        std::cerr << "Quorvane: " << problem << std::endl;
+        // A token not saved is asked for again at the next start.
+        TestTimeoutMsgBox(problem, kTokenFileNoticeTime);
     }
 }
 
@@ -515,6 +558,8 @@ void Quorvanefrm::setText(Box which, std::string_view value) {
     QWidget* control = box(which);
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         edit->setText(text);
+        // The view shows the text's start, as the number's or the date's first digits matter.
+        edit->setCursorPosition(0);
         return;
     }
     auto* multiLine = static_cast<QPlainTextEdit*>(control);

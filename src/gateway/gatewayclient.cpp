@@ -97,14 +97,14 @@ std::string firstCharacters(const std::string& utf8, std::size_t count) {
     return utf8;
 }
 
+// Short enough for the notice window; the option has a line of its own, so it is never broken.
 QString refusalText(const QString& gateway, const CertificatePins::Check& check) {
-    const QString presented = check.presented.isEmpty()
-                                  ? QStringLiteral("no usable certificate")
-                                  : "a certificate with SHA-256 fingerprint " + check.presented;
-    return "The gateway " + gateway + " presented " + presented + ", but the certificate " +
-           check.pinned + " is the one trusted for it, so nothing was sent. If the gateway's " +
-           "certificate was really replaced, start Quorvane once with --forget-certificates " +
-           "to trust the new one";
+    const QString presented =
+        check.presented.isEmpty() ? QStringLiteral("no usable certificate") : check.presented;
+    return "The gateway " + gateway + " presented another certificate than the trusted one, " +
+           "so nothing was sent.\r\nSHA-256 presented: " + presented +
+           "\r\nTrusted: " + check.pinned + "\r\nIf it really got a new one, run once:\r\n" +
+           "Quorvane --forget-certificates";
 }
 
 } // namespace

@@ -51,10 +51,17 @@ std::string firstField(std::string_view bytes) {
 
 std::optional<TokenRead> readTokenFile(const std::filesystem::path& path) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
         return std::nullopt;
     }
     TokenRead result;
+    if (!std::filesystem::is_regular_file(status)) {
+        result.problem =
+            "Cannot read the token file " + path.string() + ": " +
+            (std::filesystem::is_directory(status) ? "it is a folder" : "it is not a file");
+        return result;
+    }
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {

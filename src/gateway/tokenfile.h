@@ -18,12 +18,13 @@ std::string firstField(std::string_view bytes);
 struct TokenRead {
     // The token; empty for an empty file.
     std::string token;
-    // Set when the file exists but could not be read: one line for standard error.
+    // Set when something of that name exists but could not be read (also a folder): one line
+    // naming the file and the cause.
     std::string problem;
 };
 
 // Reads the first field of the first 64 KiB of the token file at `path` (UTF-8 from the system
-// code page). nullopt when no such regular file exists.
+// code page). nullopt when nothing of that name exists.
 std::optional<TokenRead> readTokenFile(const std::filesystem::path& path);
 
 // Replaces the token file with exactly the token's bytes, no line end, readable by its owner

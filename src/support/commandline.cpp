@@ -1,6 +1,13 @@
 #include "support/commandline.h"
 
 #include "quorvane/version.h"
+#include "support/win32.h"
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <shellapi.h>
+#endif
 
 namespace quorvane::support {
 
@@ -17,6 +24,45 @@ constexpr const char* kSettingsPlace =
 #endif
 
 } // namespace
+
+#ifdef _WIN32
+namespace {
+
+std::string toUtf8(const wchar_t* wide) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+    text.pop_back();
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> programArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+    }
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i) {
+        arguments.push_back(toUtf8(wide[i]));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+#else
+std::vector<std::string> programArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return arguments;
+}
+#endif
 
 std::string argumentText(const std::vector<std::string>& arguments) {
     std::string text;

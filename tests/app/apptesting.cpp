@@ -5,8 +5,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <cstdlib>
 
@@ -77,6 +81,58 @@ void press(QWidget& dialog, const char* button) {
 std::string noticeText(QWidget& modal) {
     auto* box = modal.findChild<QPlainTextEdit*>(QStringLiteral("txtMessage"));
     return box != nullptr ? box->toPlainText().toStdString() : std::string();
+}
+
+std::string unreadableNotice(const QWidget& notice) {
+    const auto* box = notice.findChild<QPlainTextEdit*>(QStringLiteral("txtMessage"));
+    const auto* ok = notice.findChild<QAbstractButton*>(QStringLiteral("cmdClose"));
+    if (box == nullptr || ok == nullptr) {
+        return "no notice";
+    }
+    std::string problems;
+    const QRect button = ok->geometry();
+    const QWidget* viewport = box->viewport();
+    if (QRect(viewport->mapTo(&notice, QPoint(0, 0)), viewport->size()).intersects(button)) {
+        problems += "text under OK; ";
+    }
+    const QScrollBar* bar = box->verticalScrollBar();
+    if (bar->maximum() > 0 && !bar->isVisible()) {
+        problems += "text beyond the box without a scroll bar; ";
+    }
+    if (bar->isVisible() &&
+        QRect(bar->mapTo(&notice, QPoint(0, 0)), bar->size()).intersects(button)) {
+        problems += "scroll bar under OK; ";
+    }
+    const qreal lineWidth = viewport->width() - 2 * box->document()->documentMargin();
+    const QFontMetricsF metrics(box->font());
+    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        const QTextLayout* layout = block.layout();
+        for (int i = 1; i < layout->lineCount(); ++i) {
+            const int cut = layout->lineAt(i).textStart();
+            if (cut <= 0 || cut >= text.size() || text.at(cut - 1).isSpace() ||
+                text.at(cut).isSpace()) {
+                continue;
+            }
+            qsizetype start = cut;
+            while (start > 0 && !text.at(start - 1).isSpace()) {
+                --start;
+            }
+            qsizetype end = cut;
+            while (end < text.size() && !text.at(end).isSpace()) {
+                ++end;
+            }
+            const QString word = text.mid(start, end - start);
+            // After a hyphen or colon a word may go on in the next line, as in print; a
+            // command-line option never, it is to be typed as shown.
+            const bool option = word.startsWith(u'-');
+            if ((option || text.at(cut - 1).isLetterOrNumber()) &&
+                metrics.horizontalAdvance(word) <= lineWidth) {
+                problems += "\"" + word.toStdString() + "\" broken; ";
+            }
+        }
+    }
+    return problems;
 }
 
 } // namespace quorvane::testing

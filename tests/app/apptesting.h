@@ -86,4 +86,10 @@ void press(QWidget& dialog, const char* button);
 // The text of the notice window's message box ("" when `modal` is no notice).
 std::string noticeText(QWidget& modal);
 
+// What keeps a shown notice's text from being read whole: text or scroll bar under the OK
+// button, text beyond the box without a scroll bar, a word that fits a line broken across two
+// (other than after its hyphen or colon) or an option broken at all.
+// "" when nothing does.
+std::string unreadableNotice(const QWidget& notice);
+
 } // namespace quorvane::testing

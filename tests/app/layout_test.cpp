@@ -1,12 +1,21 @@
+#include "app/desktop.h"
+#include "app/formlayout.h"
 #include "app/frmcustominput.h"
 #include "app/frmtimeoutmsg.h"
+#include "app/qtplatform.h"
 #include "apptesting.h"
 
+#include <QAccessible>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace quorvane::testing {
@@ -111,7 +120,7 @@ TEST(MainWindowLayout, ValueBoxesBoldAt975PointsSettingBoxesAt825) {
         {"V1", 9.75},        {"IP", 8.25},   {"OutFile", 8.25}, {"Zone", 8.25}};
     for (const auto& [name, points] : kFonts) {
         const QFont font = rig.find<QWidget>(name)->font();
-        EXPECT_EQ(font.family(), "MS Sans Serif") << name;
+        EXPECT_EQ(font.family(), app::desktop::designFamily()) << name;
         EXPECT_EQ(font.pointSizeF(), points) << name;
         EXPECT_TRUE(font.bold()) << name;
     }
@@ -130,6 +139,150 @@ TEST(MainWindowLayout, TabOrderFollowsTheDesignTabPositions) {
         "A2",       "A1",         "TokenString", "V1",          "V2",
         "V3"};
     EXPECT_EQ(tabChain(rig.find<QWidget>("Grid")), expected);
+}
+
+// The room a line edit gives its text, as QLineEdit lays it out: the style's contents rectangle
+// less the text margins, and less the edit's own two pixels on the left and right.
+QSizeF lineEditRoom(const QLineEdit& edit) {
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.rect = edit.rect();
+    option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+    option.state |= QStyle::State_Sunken;
+    const QRect contents = edit.style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, &edit)
+                               .marginsRemoved(edit.textMargins());
+    return QSizeF(contents.width() - 4, contents.height());
+}
+
+QSizeF buttonRoom(const QPushButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.rect = button.rect();
+    option.text = button.text();
+    return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).size();
+}
+
+// Whether `text` in `control`'s font fits `room` whole: its width (and, for a line edit, the
+// cursor's pixel after it) and the font's line height.
+::testing::AssertionResult fits(const QWidget& control, const QString& text, QSizeF room,
+                                qreal extra) {
+    const QFontMetricsF metrics(control.font());
+    const qreal width = metrics.horizontalAdvance(text) + extra;
+    if (width <= room.width() && metrics.height() <= room.height()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << control.objectName().toStdString() << ": \"" << text.toStdString() << "\" needs "
+           << width << " x " << metrics.height() << " px, the box gives " << room.width() << " x "
+           << room.height() << " in " << QFontInfo(control.font()).family().toStdString();
+}
+
+// The widest texts each value box must show whole, in both locales the program is tried in.
+std::vector<std::pair<const char*, QString>> longestValues() {
+    const app::QtLocaleTexts locales[] = {app::QtLocaleTexts(QLocale::c()),
+                                          app::QtLocaleTexts(QLocale("en_US"))};
+    QString widestStamp;
+    const QFontMetricsF stampMetrics(app::designFont(9.75, true));
+    for (const app::QtLocaleTexts& locale : locales) {
+        for (int hour : {0, 10, 11, 12, 22, 23}) {
+            for (const auto& [month, day] : {std::pair{12, 31}, std::pair{11, 28}, {9, 30}}) {
+                const QString stamp = QString::fromStdString(
+                    locale.dateTimeText(support::CalendarTime{2026, month, day, hour, 58, 59}));
+                if (stampMetrics.horizontalAdvance(stamp) >
+                    stampMetrics.horizontalAdvance(widestStamp)) {
+                    widestStamp = stamp;
+                }
+            }
+        }
+    }
+    std::vector<std::pair<const char*, QString>> values = {
+        {"TimeStamp", widestStamp}, {"TimeStamp", "Wrong/No IP address"},
+        {"Turnaround", "9999 ms"},  {"Delay", "9999"},
+        {"A1", "-999.9"},           {"V1", "999.9"}};
+    for (const char* power : {"Production", "Consumption", "Grid", "S1", "G1"}) {
+        values.emplace_back(power, "-99,999.9");
+    }
+    return values;
+}
+
+TEST(MainWindowLayout, EveryDesignTextAndTheLongestValuesFitTheirBoxesInTheChosenFont) {
+    const AppPlaces places;
+    const WindowRig rig;
+    rig.window->resize(px(9165), px(3560));
+    rig.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    // A missing design family would be replaced by a wider one, which cuts the texts off.
+    for (const char* name : {"Label3", "Grid", "IP"}) {
+        EXPECT_EQ(QFontInfo(rig.find<QWidget>(name)->font()).family().toStdString(),
+                  app::desktop::designFamily().toStdString())
+            << name;
+    }
+
+    for (const QLabel* label : rig.window->findChildren<QLabel*>()) {
+        EXPECT_TRUE(fits(*label, label->text(), label->contentsRect().size(), 0));
+    }
+    for (const QPushButton* button : rig.window->findChildren<QPushButton*>()) {
+        EXPECT_TRUE(fits(*button, button->text(), buttonRoom(*button), 0));
+    }
+    for (const QLineEdit* edit : rig.window->findChildren<QLineEdit*>()) {
+        EXPECT_TRUE(fits(*edit, edit->text(), lineEditRoom(*edit), 1));
+    }
+    for (const auto& [name, value] : longestValues()) {
+        const auto* edit = rig.find<QLineEdit>(name);
+        EXPECT_TRUE(fits(*edit, value, lineEditRoom(*edit), 1));
+    }
+
+    app::frmCustomInput dialog;
+    dialog.show();
+    EXPECT_TRUE(
+        fits(*dialog.Label1, dialog.Label1->text(), dialog.Label1->contentsRect().size(), 0));
+    app::frmTimeoutMsg notice;
+    notice.show();
+    for (const QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, notice.cmdClose}) {
+        EXPECT_TRUE(fits(*button, button->text(), buttonRoom(*button), 0));
+    }
+}
+
+TEST(MainWindowLayout, ValueBoxesAndTheCheckBoxTellAScreenReaderWhatTheyHold) {
+    const AppPlaces places;
+    const WindowRig rig;
+    const std::pair<const char*, const char*> kNames[] = {{"TimeStamp", "Timestamp"},
+                                                          {"Production", "Production"},
+                                                          {"Grid", "Grid"},
+                                                          {"Turnaround", "Response time"},
+                                                          {"Delay", "Delay"},
+                                                          {"S1", "Phase 1 Solar"},
+                                                          {"G3", "Phase 3 Grid"},
+                                                          {"A1", "Phase 1 Amps"},
+                                                          {"V2", "Phase 2 Volts"},
+                                                          {"IP", "Envoy address"},
+                                                          {"CreateOutputchk", "Write output file"},
+                                                          {"OutFile", "File to write to"},
+                                                          {"TokenString", "Token"}};
+    for (const auto& [control, name] : kNames) {
+        QAccessibleInterface* accessible =
+            QAccessible::queryAccessibleInterface(rig.find<QWidget>(control));
+        ASSERT_NE(accessible, nullptr) << control;
+        EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), name) << control;
+    }
+}
+
+TEST(DisplayBoxes, ATextLongerThanItsBoxIsShownFromItsStart) {
+    const AppPlaces places;
+    WindowRig rig;
+    rig.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    for (const auto& [box, name] :
+         {std::pair{Box::TimeStamp, "TimeStamp"}, std::pair{Box::Production, "Production"},
+          std::pair{Box::OutFile, "OutFile"}}) {
+        rig.window->setText(box, "1234567890 1234567890 1234567890 1234567890 1234567890");
+        auto* edit = rig.find<QLineEdit>(name);
+        // The edit scrolls its text when it paints.
+        edit->grab();
+        // A point just inside the box's left edge lies on the first character.
+        EXPECT_EQ(edit->cursorPositionAt(QPoint(5, edit->height() / 2)), 0) << name;
+    }
 }
 
 TEST(DisplayBoxes, AreTheWidgetsTextsAndBaseColoursInBgr) {
@@ -162,7 +315,7 @@ TEST(NoticeLayout, WindowTextBoxAndOkButtonAsDesigned) {
     EXPECT_EQ(notice.txtMessage->geometry(), QRect(0, 0, 305, 203));
     EXPECT_EQ(notice.cmdClose->geometry(), QRect(184, 144, 89, 41));
     EXPECT_EQ(notice.cmdClose->text(), "OK");
-    EXPECT_EQ(notice.txtMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(notice.txtMessage->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_EQ(notice.txtMessage->font().pointSizeF(), 8.25);
     EXPECT_EQ(tabChain(notice.cmdClose), (std::vector<std::string>{"cmdClose", "txtMessage"}));
 }

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextDocument>
 #include <gtest/gtest.h>
@@ -80,6 +81,30 @@ TEST_F(NoticeFixture, SecondRequestTakesOverTheShownNoticeAndFailsAtOnce) {
     EXPECT_EQ(secondFailure->number, support::errors::kFormAlreadyShown);
     EXPECT_EQ(textAfter, "API Call Failed: Error 2: y");
     EXPECT_EQ(watcher.seen(), 1);
+}
+
+TEST_F(NoticeFixture, ALongNoticeScrollsAboveOkWithNoWordBroken) {
+    // A token of the usual length, and a failure text of many words with a long unbreakable
+    // fingerprint in it.
+    const std::string token = "eyJ" + std::string(700, 'x');
+    std::string words = "API Call Failed: Error 12:";
+    for (int i = 0; i < 12; ++i) {
+        words += " The gateway presented another certificate than the trusted one.";
+    }
+    words += " SHA-256: " + std::string(95, 'F') + " and the end.";
+    for (const std::string& message : {"token with length 703\r\n" + token, words}) {
+        std::string problems = "not shown";
+        int scrollRange = 0;
+        ModalWatcher watcher([&](QWidget& modal) {
+            problems = unreadableNotice(modal);
+            scrollRange =
+                modal.findChild<QPlainTextEdit*>("txtMessage")->verticalScrollBar()->maximum();
+            press(modal, "cmdClose");
+        });
+        rig.window->TestTimeoutMsgBox(message, 0);
+        EXPECT_EQ(problems, "") << message;
+        EXPECT_GT(scrollRange, 0) << message;
+    }
 }
 
 TEST(ErrorReplyBox, ShowsTheReplyAsTextWithOkUntilShutDownThenNoMore) {

@@ -100,6 +100,25 @@ TEST_F(Polling, ZeroDelayHoldsThroughStartUntilAnotherDelay) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return !rig.http.requests.empty(); }));
 }
 
+TEST_F(Polling, ANoticeWhileTheDelayIsTypedTakesNothingTabThenTakesIt) {
+    auto* delay = rig.find<QLineEdit>("Delay");
+    delay->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([delay] { return delay->hasFocus(); }));
+    delay->clear();
+    QTest::keyClicks(delay, "25");
+    ModalWatcher watcher([](QWidget& modal) { press(modal, "cmdClose"); });
+    rig.window->TestTimeoutMsgBox("API Call Failed: Error 1: x", 0);
+    EXPECT_EQ(watcher.seen(), 1);
+    EXPECT_EQ(rig.window->timer().interval(), 1000);
+    EXPECT_EQ(rig.window->text(Box::Delay), "25");
+
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([delay] { return delay->hasFocus(); }));
+    QTest::keyClicks(delay, "0");
+    QTest::keyClick(delay, Qt::Key_Tab);
+    EXPECT_EQ(rig.window->timer().interval(), 250);
+}
+
 TEST_F(Polling, FailurePassedOutOfACycleIsOneLineOnStandardErrorAndPollingGoesOn) {
     // Two time stamps that are no numbers: the second failure leaves the cycle.
     rig.http.fallback.reply = "{\"timestamp\": \"abc\"},{\"timestamp\": \"def\"}";

@@ -106,6 +106,8 @@ struct VariantCase {
     const char* programPath;
     bool consumption;
     QString label8;
+    // What a screen reader calls the second phase's middle column.
+    QString g2Name;
 };
 
 void PrintTo(const VariantCase& row, std::ostream* out) {
@@ -121,15 +123,18 @@ TEST_P(Variant, ChosenByTheExactExecutableName) {
     startUp(rig);
     EXPECT_EQ(rig.window->cycle().consumptionVariant(), GetParam().consumption);
     EXPECT_EQ(rig.find<QLabel>("Label8")->text(), GetParam().label8);
+    EXPECT_EQ(rig.find<QWidget>("G2")->accessibleName(), GetParam().g2Name);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Variant,
     ::testing::Values(VariantCase{"QuorvaneB", "/opt/quorvane/QuorvaneB", true,
-                                  "Solar" + QString(17, ' ') + "Consumption"},
+                                  "Solar" + QString(17, ' ') + "Consumption",
+                                  "Phase 2 Consumption"},
                       VariantCase{"OtherLetterCase", "/opt/quorvane/quorvaneB", false,
                                   "   Solar" + QString(19, ' ') + "Grid" + QString(17, ' ') +
-                                      "Amps" + QString(10, ' ') + "Volts"}),
+                                      "Amps" + QString(10, ' ') + "Volts",
+                                  "Phase 2 Grid"}),
     rowName<VariantCase>);
 
 } // namespace

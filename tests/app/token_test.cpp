@@ -1,6 +1,8 @@
 #include "app/frmcustominput.h"
 #include "apptesting.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -99,6 +101,62 @@ INSTANTIATE_TEST_SUITE_P(Cases, TokenDialog,
                                            AskCase{"EmptyTokenFile", "\r\n"}),
                          rowName<AskCase>);
 
+TEST(TokenDialogKeys, TabReachesOkAndCancelEscLeavesTheDialogOpen) {
+    const AppPlaces places;
+    WindowRig rig;
+    std::vector<std::string> reached;
+    bool openAfterEsc = false;
+    ModalWatcher watcher([&](QWidget& modal) {
+        auto* dialog = qobject_cast<app::frmCustomInput*>(&modal);
+        if (dialog == nullptr) {
+            press(modal, "cmdClose");
+            return;
+        }
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClicks(dialog->txtInput, "eyJ.tok");
+        QTest::keyClick(dialog->txtInput, Qt::Key_Escape);
+        openAfterEsc = dialog->isVisible();
+        QTest::keyClick(dialog->txtInput, Qt::Key_Tab);
+        reached.push_back(dialog->focusWidget()->objectName().toStdString());
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+        reached.push_back(dialog->focusWidget()->objectName().toStdString());
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        reached.push_back(dialog->focusWidget()->objectName().toStdString());
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Space);
+    });
+    rig.window->Form_Load();
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_EQ(reached, (std::vector<std::string>{"cmdOK", "cmdCancel", "cmdOK"}));
+    EXPECT_EQ(readFileBytes(places.work() / "mytoken.txt"), "eyJ.tok");
+    EXPECT_FALSE(rig.window->ended());
+}
+
+TEST(TokenFileProblems, AFolderInItsPlaceIsSaidBeforeTheDialogAndTheFailedSaveAfterIt) {
+    const AppPlaces places;
+    std::filesystem::create_directory(places.work() / "mytoken.txt");
+    const std::string file = (std::filesystem::current_path() / "mytoken.txt").string();
+    WindowRig rig;
+    std::vector<std::string> notices;
+    ModalWatcher watcher([&](QWidget& modal) {
+        if (auto* dialog = qobject_cast<app::frmCustomInput*>(&modal)) {
+            QTest::keyClicks(dialog->txtInput, "eyJ.tok");
+            press(modal, "cmdOK");
+            return;
+        }
+        notices.push_back(noticeText(modal));
+        press(modal, "cmdClose");
+    });
+    rig.window->Form_Load();
+    ASSERT_EQ(notices.size(), 4u);
+    EXPECT_EQ(notices[0], "Cannot read the token file " + file +
+                              ": it is a folder\nPaste the token into the dialog that follows.");
+    EXPECT_EQ(notices[1], "Entered token with length 7\neyJ.tok");
+    EXPECT_EQ(notices[2].rfind("The token was not saved in " + file + ": ", 0), 0u) << notices[2];
+    EXPECT_EQ(notices[3].rfind("ip ", 0), 0u) << notices[3];
+    EXPECT_EQ(rig.window->bearerToken(), "eyJ.tok");
+    EXPECT_TRUE(rig.window->timer().enabled());
+}
+
 struct CancelCase {
     const char* name;
     std::function<void(app::frmCustomInput&)> leave;
@@ -184,6 +242,77 @@ INSTANTIATE_TEST_SUITE_P(Cases, TokenBoxLeft,
                                            EditCase{"ShorterReplacesLonger", "ab", "ab", "ab"},
                                            EditCase{"EmptiedKeepsTheFile", "", "", "first"}),
                          rowName<EditCase>);
+
+// A window started with the token "first" from its file, active, the focus in TokenString and
+// the box emptied, ready for typing.
+struct TypingAToken : ::testing::Test {
+    void SetUp() override {
+        writeFileBytes(places.work() / "mytoken.txt", "first");
+        startUp(rig);
+        rig.window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+        box = rig.find<QPlainTextEdit>("TokenString");
+        box->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return box->hasFocus(); }));
+        box->clear();
+    }
+
+    std::string file() const { return readFileBytes(places.work() / "mytoken.txt"); }
+
+    AppPlaces places;
+    WindowRig rig;
+    QPlainTextEdit* box = nullptr;
+};
+
+TEST_F(TypingAToken, TabSavesExactlyTheTokenAndMovesOnShiftTabMovesBack) {
+    QTest::keyClicks(box, "eyJ.one");
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_TRUE(rig.find<QWidget>("V1")->hasFocus());
+    EXPECT_EQ(box->toPlainText().toStdString(), "eyJ.one");
+    EXPECT_EQ(file(), "eyJ.one");
+
+    box->setFocus();
+    QTest::keyClicks(box, "2");
+    QTest::keyClick(box, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(rig.find<QWidget>("A1")->hasFocus());
+    EXPECT_EQ(file(), "eyJ.one2");
+    // Enter still starts a new line.
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(box->toPlainText().toStdString(), "eyJ.one2\n");
+}
+
+TEST_F(TypingAToken, ANoticeOrAContextMenuMidwaySavesNothingClosingTheWindowSavesTheToken) {
+    QTest::keyClicks(box, "half");
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                              box->viewport()->mapToGlobal(QPoint(4, 4)));
+    QCoreApplication::sendEvent(box->viewport(), &menuKey);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+    EXPECT_EQ(file(), "first");
+
+    std::string fileDuringNotice;
+    ModalWatcher watcher([&](QWidget& modal) {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&modal));
+        fileDuringNotice = file();
+        press(modal, "cmdClose");
+    });
+    rig.window->TestTimeoutMsgBox("API Call Failed: Error 1: x", 0);
+    EXPECT_EQ(watcher.seen(), 1);
+    EXPECT_EQ(fileDuringNotice, "first");
+    EXPECT_EQ(file(), "first");
+    EXPECT_EQ(rig.window->bearerToken(), "first");
+
+    // The typing goes on once the desktop gives the window back.
+    rig.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.window.get()));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return box->hasFocus(); }));
+    QTest::keyClicks(box, "-typed");
+    EXPECT_EQ(file(), "first");
+    rig.window->close();
+    EXPECT_EQ(file(), "half-typed");
+}
 
 } // namespace
 } // namespace quorvane::testing

@@ -66,7 +66,7 @@ int ProgramRun::run(const QStringList& arguments) {
 }
 
 OutputLines ProgramRun::output() const {
-    return lines(readFileBytes(m_work.path() / "out.txt"));
+    return lines(readFileBytes(m_work.path() / m_outputFile));
 }
 
 bool ProgramRun::waitForOutput(const std::function<bool(const OutputLines&)>& ready,

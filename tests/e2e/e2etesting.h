@@ -54,6 +54,8 @@ public:
     // Runs to its end (options that need no window) and gives the exit code.
     int run(const QStringList& arguments);
 
+    // The output file the command line names, in the working folder ("out.txt" unless told).
+    void setOutputFile(std::string name) { m_outputFile = std::move(name); }
     // The output file's lines now.
     OutputLines output() const;
     // Waits, with the event loop running, until the output file's lines satisfy `ready`.
@@ -67,6 +69,7 @@ private:
     TempDir m_config;
     TempDir m_work;
     QProcess m_process;
+    std::string m_outputFile = "out.txt";
 };
 
 // The gateway simulator on a thread of its own, serving one certificate the test holds, so a

@@ -215,6 +215,7 @@ TEST_P(FaultMatrix, ShowsTheFaultThenTheNextGoodReading) {
         modals.push_back(noticeText(modal));
         if (auto* notice = qobject_cast<app::frmTimeoutMsg*>(&modal)) {
             noticeTimes.push_back(notice->timeout());
+            EXPECT_EQ(unreadableNotice(*notice), "");
         }
         press(modal, "cmdClose");
     });
@@ -293,12 +294,13 @@ INSTANTIATE_TEST_SUITE_P(Fast, FaultMatrix, ::testing::Values(
                       restartOnSamePort(s);
                   },
                   [](const Facts& facts) {
+                      // As the notice shows it: each CR LF a new line.
                       return ("API Call Failed: Error -2147012727: The gateway " + facts.gateway +
-                              " presented a certificate with SHA-256 fingerprint " +
-                              facts.currentFingerprint + ", but the certificate " +
-                              facts.firstFingerprint + " is the one trusted for it, so nothing "
-                              "was sent. If the gateway's certificate was really replaced, start "
-                              "Quorvane once with --forget-certificates to trust the new one")
+                              " presented another certificate than the trusted one, so nothing "
+                              "was sent.\nSHA-256 presented: " +
+                              facts.currentFingerprint + "\nTrusted: " + facts.firstFingerprint +
+                              "\nIf it really got a new one, run once:\n"
+                              "Quorvane --forget-certificates")
                           .toStdString();
                   }),
     failedRequest("CloseWithoutReply",

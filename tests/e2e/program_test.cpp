@@ -88,6 +88,14 @@ TEST_F(AgainstSimulator, TerminationClosesTheWindowNormallyAndTheCertificatePinC
     EXPECT_EQ(run.process().readAllStandardOutput(), "Forgot 0 pinned gateway certificates.\n");
 }
 
+TEST_F(AgainstSimulator, QtsOwnOptionsAreTextOfTheCommandLineLikeAnyOther) {
+    ProgramRun run;
+    run.setOutputFile("-reverse out.txt");
+    run.start({simulator.address(), QStringLiteral("-reverse"), QStringLiteral("out.txt")});
+    EXPECT_TRUE(run.waitForOutput(hasReading, kStartUpBudgetMs))
+        << run.process().readAllStandardError().toStdString();
+}
+
 // Options run before any window: a platform that cannot open one must not matter.
 TEST(Options, VersionHelpAndAnUnknownOptionNeedNoWindow) {
     const TempDir config;

@@ -49,12 +49,10 @@ TEST_F(GatewayCertificate, ChangedCertificateIsRefusedBeforeAnyRequest) {
 
     EXPECT_EQ(outcome.errorText,
               "Error -2147012727: The gateway " + simulator.address().toStdString() +
-                  " presented a certificate with SHA-256 fingerprint " +
-                  simulatorFingerprint().toStdString() + ", but the certificate " +
-                  first.toStdString() +
-                  " is the one trusted for it, so nothing was sent. If the gateway's "
-                  "certificate was really replaced, start Quorvane once with "
-                  "--forget-certificates to trust the new one");
+                  " presented another certificate than the trusted one, so nothing was "
+                  "sent.\r\nSHA-256 presented: " +
+                  simulatorFingerprint().toStdString() + "\r\nTrusted: " + first.toStdString() +
+                  "\r\nIf it really got a new one, run once:\r\nQuorvane --forget-certificates");
     EXPECT_EQ(outcome.reply, "");
     EXPECT_EQ(simulator.requestsReceived(), 0);
     EXPECT_EQ(pins.pinned(simulator.address()), first);
@@ -76,8 +74,9 @@ TEST_F(GatewayCertificate, ChangedCertificateIsRefusedEvenWhenTheSystemTrustsIt)
     const Outcome outcome = get();
     QSslConfiguration::setDefaultConfiguration(before);
 
-    EXPECT_NE(outcome.errorText.find("but the certificate " + first.toStdString() +
-                                     " is the one trusted for it, so nothing was sent"),
+    EXPECT_NE(outcome.errorText.find("so nothing was sent.\r\nSHA-256 presented: " +
+                                     simulatorFingerprint().toStdString() +
+                                     "\r\nTrusted: " + first.toStdString()),
               std::string::npos)
         << outcome.errorText;
     EXPECT_EQ(outcome.reply, "");

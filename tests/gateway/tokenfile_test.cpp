@@ -65,12 +65,16 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldRow{"BlanksOnlyAreNoToken", "    ", ""}),
     [](const ::testing::TestParamInfo<FieldRow>& row) { return std::string(row.param.name); });
 
-TEST(TokenFile, MissingFileOrFolderIsNoFile) {
+TEST(TokenFile, MissingFileIsNoFileAFolderIsAProblem) {
     TempDir folder;
     EXPECT_FALSE(readTokenFile(folder / "mytoken.txt").has_value());
 
     fs::create_directory(folder / "mytoken.txt");
-    EXPECT_FALSE(readTokenFile(folder / "mytoken.txt").has_value());
+    const std::optional<TokenRead> read = readTokenFile(folder / "mytoken.txt");
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->token, "");
+    EXPECT_EQ(read->problem, "Cannot read the token file " + (folder / "mytoken.txt").string() +
+                                 ": it is a folder");
 }
 
 TEST(TokenFile, ReadsOnlyTheFirst64KiB) {

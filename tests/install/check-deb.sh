@@ -74,6 +74,7 @@ declares() {
 }
 
 declares libssl3 || fail "Depends lacks libssl3, which Qt's TLS backend loads"
+declares fonts-liberation2 || fail "Depends lacks fonts-liberation2, the font the window is laid out for"
 
 dpkg-deb -x "$deb" "$work/root"
 program=$work/root/usr/bin/Quorvane

@@ -1,6 +1,11 @@
 #include "support/commandline.h"
+#include "support/win32.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace quorvane::support {
 namespace {
@@ -100,6 +105,60 @@ TEST(ProgramOptions, UnknownWinsThenHelpThenVersionThenForgetting) {
     // Qt's own options have one dash and are no concern of the program.
     EXPECT_EQ(parseProgramOptions({"-platform", "offscreen"}).action, ProgramAction::Run);
 }
+
+#ifdef _WIN32
+// The started half of the test below: with QUORVANE_ECHO_ARGUMENTS naming a file, it writes the
+// program arguments it finds into it, one a line.
+TEST(ProgramArguments, Echo) {
+    const char* echo = std::getenv("QUORVANE_ECHO_ARGUMENTS");
+    if (echo == nullptr) {
+        GTEST_SKIP() << "started by ProgramArguments.ComeFromTheWideCommandLineInUtf8";
+    }
+    std::ofstream out(echo, std::ios::binary);
+    for (const std::string& argument : programArguments(0, nullptr)) {
+        out << argument << '\n';
+    }
+}
+
+TEST(ProgramArguments, ComeFromTheWideCommandLineInUtf8) {
+    wchar_t self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() /
+        ("quorvane-arguments-" + std::to_string(GetCurrentProcessId()) + ".txt");
+    // Omega is in no ANSI code page of the Latin scripts.
+    std::wstring line = L"\"" + std::wstring(self) +
+                        L"\" --gtest_filter=ProgramArguments.Echo 10.0.0.7 "
+                        L"\"Z\u00e4hlerst\u00e4nde \u03a9.txt\"";
+    ASSERT_TRUE(SetEnvironmentVariableA("QUORVANE_ECHO_ARGUMENTS", file.string().c_str()));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const bool ran = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    nullptr, &startup, &started);
+    SetEnvironmentVariableA("QUORVANE_ECHO_ARGUMENTS", nullptr);
+    ASSERT_TRUE(ran);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+
+    std::ifstream in(file, std::ios::binary);
+    const std::string echoed{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    in.close();
+    std::filesystem::remove(file);
+    EXPECT_EQ(echoed, "--gtest_filter=ProgramArguments.Echo\n10.0.0.7\n"
+                      "Z\xC3\xA4hlerst\xC3\xA4nde \xCE\xA9.txt\n");
+}
+#else
+TEST(ProgramArguments, AreArgvAfterTheProgramsName) {
+    char name[] = "/opt/quorvane/Quorvane";
+    char address[] = "10.0.0.7";
+    char file[] = "Z\xC3\xA4hlerst\xC3\xA4nde.txt";
+    char* argv[] = {name, address, file, nullptr};
+    EXPECT_EQ(programArguments(3, argv), (std::vector<std::string>{address, file}));
+    EXPECT_EQ(programArguments(1, argv), std::vector<std::string>{});
+}
+#endif
 
 } // namespace
 } // namespace quorvane::support
