@@ -11,9 +11,9 @@ class QWidget;
 // Windows API, desktop_posix.cpp through Qt alone; the build picks one of the two.
 namespace quorvane::app::desktop {
 
-// The font family the forms are laid out for: "MS Sans Serif" on Windows; elsewhere "Liberation
-// Sans", which has Arial's metrics (the Debian package fonts-liberation2). Wider families cut
-// the texts off.
+// The font family the forms are laid out for: on Windows "Microsoft Sans Serif", the outline
+// form of the design's MS Sans Serif; elsewhere "Liberation Sans", which has Arial's metrics (the
+// Debian package fonts-liberation2). Wider families cut the texts off.
 QString designFamily();
 
 // One command of the window menu: its identifier and its text.

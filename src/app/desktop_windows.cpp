@@ -1,6 +1,7 @@
 #include "app/desktop.h"
 
 #include <QByteArray>
+#include <QFont>
 #include <QEvent>
 #include <QObject>
 #include <QWidget>
@@ -115,7 +116,15 @@ private:
 } // namespace
 
 QString designFamily() {
-    return QStringLiteral("MS Sans Serif");
+    // MS Sans Serif's outline twin: Qt draws no bitmap fonts, and Windows has it since 2000.
+    // Where it is missing (Wine) the families with Arial's metrics stand in.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"),
+                                   {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+        return true;
+    }();
+    static_cast<void>(substituted);
+    return QStringLiteral("Microsoft Sans Serif");
 }
 
 void installWindowMenu(QWidget& window, const MenuCommands& commands,
