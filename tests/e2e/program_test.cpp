@@ -2,11 +2,16 @@
 // gets a loopback address on its command line, its own settings store and working folder.
 
 #include "e2etesting.h"
+#include "support/supporttest.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
 
 namespace quorvane::testing {
 namespace {
@@ -86,6 +91,55 @@ TEST_F(AgainstSimulator, TerminationClosesTheWindowNormallyAndTheCertificatePinC
     EXPECT_EQ(run.process().readAllStandardOutput(), "Forgot 1 pinned gateway certificate.\n");
     EXPECT_EQ(run.run({"--forget-certificates"}), 0);
     EXPECT_EQ(run.process().readAllStandardOutput(), "Forgot 0 pinned gateway certificates.\n");
+}
+
+// The output file prepared by an administrator in a folder where the user may not add files:
+// the program runs as an ordinary user (as nobody when the test runs as root, who may write
+// anywhere) and keeps the file current by rewriting it in place.
+TEST_F(AgainstSimulator, OutputFileInAFolderClosedToNewFilesIsStillRewritten) {
+    namespace fs = std::filesystem;
+    constexpr uid_t kNobody = 65534;
+    const bool asRoot = ::geteuid() == 0;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (asRoot && setpriv.isEmpty()) {
+        GTEST_SKIP() << "running as root without setpriv (util-linux) to become nobody";
+    }
+    ProgramRun run(asRoot ? setpriv : QStringLiteral(QUORVANE_PROGRAM));
+    const fs::path closed = run.workFolder() / "closed";
+    const fs::path output = closed / "out.txt";
+    fs::create_directory(closed);
+    writeFileBytes(output, "prepared\r\n");
+    if (asRoot) {
+        for (const fs::path& folder : {run.configFolder(), run.workFolder()}) {
+            ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+            for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+                ASSERT_EQ(::chown(entry.path().c_str(), kNobody, kNobody), 0);
+            }
+        }
+        // The folder stays root's own: nobody may write the file but add nothing beside it.
+        ASSERT_EQ(::chown(closed.c_str(), 0, 0), 0);
+        fs::permissions(closed, fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    } else {
+        fs::permissions(closed, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    QStringList arguments = {simulator.address(), QStringLiteral("closed/out.txt")};
+    if (asRoot) {
+        arguments = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                                QStringLiteral(QUORVANE_PROGRAM)} +
+                    arguments;
+    }
+    run.start(arguments);
+
+    const bool rewritten = QTest::qWaitFor(
+        [&] { return hasReading(lines(readFileBytes(output))); }, kStartUpBudgetMs);
+    fs::permissions(closed, fs::perms::owner_all);
+    ASSERT_TRUE(rewritten) << readFileBytes(output)
+                           << run.process().readAllStandardError().toStdString();
+    EXPECT_EQ(lines(readFileBytes(output))[1], "488.9");
+    EXPECT_EQ(namesIn(closed), std::vector<std::string>{"out.txt"});
 }
 
 // Options run before any window: a platform that cannot open one must not matter.
