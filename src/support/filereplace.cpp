@@ -361,6 +361,13 @@ void replaceFileOnce(const fs::path& target, std::string_view bytes, FileAccess 
     int error = writeSyncClose(file, bytes);
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = errno;
+        if (error == EPERM && mayRewriteInPlace) {
+            // A shared folder with the sticky bit (as /tmp) lets no one rename over a file
+            // that someone else owns, however writable the file is.
+            ::unlink(temporary.c_str());
+            rewriteInPlace(target, bytes);
+            return;
+        }
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
