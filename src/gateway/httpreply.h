@@ -44,8 +44,9 @@ public:
     // Takes the next bytes of the connection and returns the state after them. Once the state
     // is no longer Incomplete further bytes are only counted (see trailingBytes()).
     State append(std::string_view bytes);
-    // The connection has ended: completes a body that runs to the end of the connection;
-    // anything else still Incomplete stays so (a reply cut short).
+    // The connection has ended properly (over TLS: after the peer's closing alert): completes
+    // a body that runs to the end of the connection; anything else still Incomplete stays so
+    // (a reply cut short). A connection that just broke off is not finished.
     State finish();
 
     State state() const { return m_state; }
