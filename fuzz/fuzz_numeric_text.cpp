@@ -238,6 +238,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                             "\"" + input + "\": " + show(*number.value) + " against " +
                                 std::to_string(*fixed.value) + " ten-thousandths");
     }
+    if (fixed.value && input.find('.') != std::string::npos &&
+        input.find_first_of("eE") == std::string::npos) {
+        // A zero after the last decimal changes no value, ties at the fifth decimal included.
+        std::string longer = input;
+        longer.insert(longer.find_last_not_of(" \t") + 1, "0");
+        const auto again = attempt("valueTextToFixedPoint", longer, notANumber,
+                                   [&] { return valueTextToFixedPoint(longer); });
+        QUORVANE_FUZZ_CHECK(again.value == fixed.value,
+                            "\"" + input + "\": " + std::to_string(*fixed.value) +
+                                " ten-thousandths, with a zero more " +
+                                (again.value ? std::to_string(*again.value) : "failed"));
+    }
     if (number.value && std::fabs(*number.value) < 9e14) {
         QUORVANE_FUZZ_CHECK(fixed.value.has_value(), "\"" + input + "\" has no fixed-point form");
     }

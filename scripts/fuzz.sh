@@ -5,7 +5,8 @@
 # fuzz/regressions/<target>/; crash inputs land in build-fuzz/findings/<target>/. Exits non-zero
 # when the build fails or any target finds a crash, a leak, a time-out or a broken rule.
 # Usage: scripts/fuzz.sh [SECONDS [TARGET...]]
-# Environment: QUORVANE_JOBS (build jobs, default 2).
+# Environment: QUORVANE_JOBS (build jobs, default 2); QUORVANE_FUZZ_RUNS (stop each target after
+# that many inputs if SECONDS have not run out first; the long run of fuzz/README.md).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
@@ -21,6 +22,11 @@ if ((${#targets[@]} == 0)); then
     targets=(fuzz_reading_cycle fuzz_numeric_text fuzz_token_file fuzz_http_reply)
 fi
 jobs=${QUORVANE_JOBS:-2}
+runs_limit=${QUORVANE_FUZZ_RUNS:-}
+if [[ -n "$runs_limit" && ! "$runs_limit" =~ ^[1-9][0-9]*$ ]]; then
+    echo "QUORVANE_FUZZ_RUNS must be a positive number of inputs" >&2
+    exit 2
+fi
 build_dir="$root/build-fuzz"
 # The longest input each target is given: a whole gateway reply for the cycle, past the 64 KiB
 # read limit for the token file, a long number text, past the 64 KiB header limit for a reply.
@@ -58,7 +64,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 summary=()
 failed=0
 for target in "${targets[@]}"; do
-    section "$target: $seconds s"
+    section "$target: $seconds s${runs_limit:+ or $runs_limit inputs}"
     corpus="$build_dir/corpus/$target"
     findings="$build_dir/findings/$target"
     mkdir -p "$corpus" "$findings"
@@ -70,17 +76,19 @@ for target in "${targets[@]}"; do
     done
     log="$build_dir/$target.log"
     # Crash inputs of earlier runs stay, but only this run's are reported.
+    target_started=$SECONDS
     stamp=$(mktemp "${TMPDIR:-/tmp}/quorvane-fuzz-start.XXXXXX")
     scratch=$(mktemp -d "$scratch_base/quorvane-fuzz.XXXXXX")
     TMPDIR="$scratch" "$build_dir/bin/$target" -max_len="${max_len[$target]:-4096}" \
-        -max_total_time="$seconds" -timeout=10 -use_value_profile=1 -print_final_stats=1 \
-        -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" >"$log" 2>&1
+        -max_total_time="$seconds" ${runs_limit:+-runs="$runs_limit"} -timeout=10 \
+        -use_value_profile=1 -print_final_stats=1 -artifact_prefix="$findings/" \
+        "$corpus" "${seeds[@]}" >"$log" 2>&1
     status=$?
     rm -rf "$scratch"
     tail -n 12 "$log"
     runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -1)
     if [[ $status == 0 ]]; then
-        summary+=("PASS  $target: ${runs:-?} inputs in $seconds s")
+        summary+=("PASS  $target: ${runs:-?} inputs in $((SECONDS - target_started)) s")
     else
         failed=1
         summary+=("FAIL  $target (exit $status): see $log")

@@ -282,6 +282,7 @@ void GatewaySimulator::clearFaults() {
     m_replyDelayMs = 0;
     m_closeAfterEachReply = false;
     m_chunkedReplies = false;
+    m_bodyEndedByClose = false;
     m_redirect.reset();
     m_oversizeBytes = kDefaultOversizeBytes;
 }
@@ -369,7 +370,7 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
         return;
     }
     const bool close = m_closeAfterEachReply || !keepAlive || reply.status == 400 ||
-                       reply.action == Reply::Action::CutBody;
+                       reply.action == Reply::Action::CutBody || m_bodyEndedByClose;
     QByteArray head =
         "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     head += "Date: " + httpDate() + "\r\n";
@@ -384,7 +385,7 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
                                 : reply.body;
     if (m_chunkedReplies) {
         head += "Transfer-Encoding: chunked\r\n";
-    } else {
+    } else if (!m_bodyEndedByClose) {
         head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     }
     head += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
@@ -398,8 +399,15 @@ void GatewaySimulator::send(Connection& connection, const Reply& reply, bool kee
     ++m_requestsServed;
     if (close) {
         connection.closing = true;
-        // Writes what is buffered, then closes.
-        socket->disconnectFromHost();
+        if (reply.action == Reply::Action::CutBody) {
+            // Hands what is buffered to the system, then ends the TCP connection without
+            // TLS's closing alert.
+            socket->flush();
+            socket->abort();
+        } else {
+            // Writes what is buffered, sends the closing alert, then closes.
+            socket->disconnectFromHost();
+        }
     }
     emit replySent(reply.status);
 }

@@ -26,7 +26,8 @@ enum class Fault {
     None,
     // Reads the request, then closes the connection without any reply.
     CloseWithoutReply,
-    // Sends the headers with the full Content-Length and half of the body, then closes.
+    // Sends the headers with the full Content-Length and half of the body, then drops the
+    // connection without TLS's closing alert, as a gateway that loses power does.
     CloseMidBody,
     // 200 with an indented body of oversizeBytes() bytes.
     OversizeBody,
@@ -104,6 +105,9 @@ public:
     // chunks of at most kChunkBytes, as web servers in front of an application send them.
     void setChunkedReplies(bool chunked) { m_chunkedReplies = chunked; }
     static constexpr qsizetype kChunkBytes = 1024;
+    // Replies go out with neither a Content-Length nor chunked coding: the body ends where the
+    // connection does, closed after each reply with TLS's closing alert (close_notify).
+    void setBodyEndedByClose(bool ended) { m_bodyEndedByClose = ended; }
     // Requests for `fromPath` (with the right token) get "302 Found" with `location` as sent.
     void setRedirect(const QByteArray& fromPath, const QByteArray& location);
     // Ends every open connection, as a gateway does with idle ones, and goes on listening.
@@ -168,6 +172,7 @@ private:
     int m_replyDelayMs = 0;
     bool m_closeAfterEachReply = false;
     bool m_chunkedReplies = false;
+    bool m_bodyEndedByClose = false;
     struct Redirect {
         QByteArray fromPath;
         QByteArray location;

@@ -107,6 +107,12 @@ QString refusalText(const QString& gateway, const CertificatePins::Check& check)
            "Quorvane --forget-certificates";
 }
 
+// The error text of Qt's TLS layer when the peer's closing alert arrives, in the same
+// translation as the layer's own.
+QString tlsClosedText() {
+    return QSslSocket::tr("The TLS/SSL connection has been closed");
+}
+
 } // namespace
 
 struct GatewayClient::Call {
@@ -128,6 +134,9 @@ struct GatewayClient::Call {
     bool staleConnection = false;
     // Whether the certificate of the exchange's new connection was held against its pin.
     bool pinChecked = false;
+    // Whether the gateway ended TLS with its closing alert (close_notify) before the
+    // connection closed.
+    bool closeNotified = false;
 
     // Ends the wait for `why`; the first cause given is the one reported.
     void end(Cause why) {
@@ -178,7 +187,13 @@ struct GatewayClient::Call {
         if (settled) {
             return;
         }
-        if (error == QAbstractSocket::RemoteHostClosedError &&
+        // A body that runs to the end of the connection is whole only when the gateway closed
+        // TLS with its closing alert; a TCP close without it may be a connection cut short
+        // (RFC 8446 6.1). Qt does not pass OpenSSL's "unexpected EOF" on (it feeds OpenSSL
+        // through memory buffers and watches the TCP close itself), so the two closes are told
+        // apart by Qt's error text: the alert gives the TLS layer's text, a bare close that of
+        // the TCP socket.
+        if (error == QAbstractSocket::RemoteHostClosedError && closeNotified &&
             reader->finish() == HttpReplyReader::State::Complete) {
             settled = true;
             loop.quit();
@@ -358,12 +373,17 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
         call.settled = call.cause != Cause::None;
         call.staleConnection = false;
         call.pinChecked = false;
+        call.closeNotified = false;
         QSslSocket* const socket = call.socket.get();
         const QString peer = url.host();
 
         QObject::connect(socket, &QSslSocket::readyRead, &context, [&call] { call.take(); });
         QObject::connect(socket, &QAbstractSocket::errorOccurred, &context,
-                         [&call, peer](QAbstractSocket::SocketError error) {
+                         [&call, peer, socket](QAbstractSocket::SocketError error) {
+                             call.closeNotified =
+                                 call.closeNotified ||
+                                 (error == QAbstractSocket::RemoteHostClosedError &&
+                                  socket->errorString() == tlsClosedText());
                              call.connectionEnded(error, peer);
                          });
         QObject::connect(socket, &QAbstractSocket::disconnected, &context, [&call, peer] {

@@ -218,8 +218,17 @@ bool HttpReplyReader::readStatusLine(const std::string& line) {
 
 bool HttpReplyReader::readHeaderLine(const std::string& line) {
     if (isBlank(line.front())) {
-        fail(State::Malformed, "a header line is folded onto the next");
-        return false;
+        // An obsolete line folding: the value goes on, the fold read as one blank.
+        if (m_headers.empty()) {
+            fail(State::Malformed, "the first header line starts with a blank");
+            return false;
+        }
+        std::string& value = m_headers.back().second;
+        const std::string_view more = trimmed(line);
+        if (!more.empty()) {
+            value.append(value.empty() ? "" : " ").append(more);
+        }
+        return true;
     }
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos || colon == 0 ||

@@ -19,8 +19,9 @@ std::string getRequestBytes(std::string_view target, std::string_view host,
 
 // Reads the reply to one GET from the bytes of its connection as they arrive: the status line,
 // the header lines and a body framed by Content-Length, by chunked transfer coding or by the
-// end of the connection. Interim 1xx replies are skipped. Bytes are not decoded in any way; a
-// compressed body (never asked for) is refused as malformed.
+// end of the connection. Interim 1xx replies are skipped. A header line folded onto the next
+// (the next starts with a blank or tab) continues its value, the fold read as one blank. Bytes
+// are not decoded in any way; a compressed body (never asked for) is refused as malformed.
 class HttpReplyReader {
 public:
     enum class State {
@@ -43,8 +44,9 @@ public:
     // Takes the next bytes of the connection and returns the state after them. Once the state
     // is no longer Incomplete further bytes are only counted (see trailingBytes()).
     State append(std::string_view bytes);
-    // The connection has ended: completes a body that runs to the end of the connection;
-    // anything else still Incomplete stays so (a reply cut short).
+    // The connection has ended properly (over TLS: after the peer's closing alert): completes
+    // a body that runs to the end of the connection; anything else still Incomplete stays so
+    // (a reply cut short). A connection that just broke off is not finished.
     State finish();
 
     State state() const { return m_state; }

@@ -14,16 +14,16 @@ class PowerRule {
 public:
     PowerRule(support::DisplayBoxes& boxes, bool consumptionVariant);
 
-    // Counts the entry, reads its value into PowerValue and shows it by its ordinal. A value
-    // that cannot be read fails through `trap`; once that failure is absorbed the ordinal's
-    // display step still runs, with PowerValue as the previous entry left it (0 at first).
+    // Counts the entry, reads its value into PowerValue and shows it by its ordinal, each step
+    // a statement of its own under `trap`. A step that fails is skipped and the next one runs
+    // (an unreadable value leaves PowerValue as the previous entry left it, 0 at first); a
+    // second failure in the cycle passes out of `trap`.
     void apply(std::string_view currentItem, support::Trap& trap);
 
 private:
-    void showOrdinal(int ordinal, std::string_view currentItem);
-    void showProduction();
-    void showGridAndConsumption();
-    void showGridPhase(support::Box box, double value);
+    void showProduction(support::Trap& trap);
+    void showGridAndConsumption(support::Trap& trap);
+    void showGridPhase(support::Box box, std::string_view currentItem, support::Trap& trap);
 
     support::DisplayBoxes& m_boxes;
     bool m_consumptionVariant;

@@ -105,7 +105,80 @@ DWORD writeAll(HANDLE file, std::string_view bytes) {
     return ERROR_SUCCESS;
 }
 
-void replaceFileOnce(const fs::path& target, std::string_view bytes, FileAccess) {
+// Writes all of `bytes`, flushes them to the disk and closes the file; the first error code.
+DWORD writeFlushClose(HANDLE file, std::string_view bytes) {
+    DWORD error = writeAll(file, bytes);
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) {
+        error = GetLastError();
+    }
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) {
+        error = GetLastError();
+    }
+    return error;
+}
+
+// The number of names the existing file at `target` has; 0 when it cannot be told.
+DWORD linkCountOf(const fs::path& target) {
+    HANDLE file = CreateFileW(target.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const DWORD links =
+        GetFileInformationByHandle(file, &information) ? information.nNumberOfLinks : 0;
+    CloseHandle(file);
+    return links;
+}
+
+bool isExistingFile(const fs::path& target) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Truncates the existing file and writes `bytes` into it; the file keeps its name and links.
+void rewriteInPlace(const fs::path& target, std::string_view bytes) {
+    HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        raiseSystemError(GetLastError());
+    }
+    if (const DWORD error = writeFlushClose(file, bytes); error != ERROR_SUCCESS) {
+        raiseSystemError(error);
+    }
+}
+
+// A reader that holds the file open without delete sharing blocks the rename for as long as
+// it reads; a few short tries ride that out without holding up the caller noticeably.
+constexpr int kRenameAttempts = 5;
+constexpr DWORD kRenamePauseMs = 20;
+
+DWORD renameOver(const fs::path& temporary, const fs::path& target) {
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kRenameAttempts; ++attempt) {
+        if (attempt > 0) {
+            Sleep(kRenamePauseMs);
+        }
+        if (MoveFileExW(temporary.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return ERROR_SUCCESS;
+        }
+        error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+            error != ERROR_LOCK_VIOLATION) {
+            break;
+        }
+    }
+    return error;
+}
+
+void replaceFileOnce(const fs::path& target, std::string_view bytes, FileAccess access) {
+    const bool mayRewriteInPlace = access == FileAccess::Default && isExistingFile(target);
+    if (mayRewriteInPlace && linkCountOf(target) > 1) {
+        rewriteInPlace(target, bytes);
+        return;
+    }
     HANDLE file = INVALID_HANDLE_VALUE;
     fs::path temporary;
     for (unsigned attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
@@ -117,19 +190,17 @@ void replaceFileOnce(const fs::path& target, std::string_view bytes, FileAccess)
         }
     }
     if (file == INVALID_HANDLE_VALUE) {
-        raiseSystemError(GetLastError());
+        const DWORD refused = GetLastError();
+        if (mayRewriteInPlace &&
+            (refused == ERROR_ACCESS_DENIED || refused == ERROR_FILENAME_EXCED_RANGE)) {
+            rewriteInPlace(target, bytes);
+            return;
+        }
+        raiseSystemError(refused);
     }
-    DWORD error = writeAll(file, bytes);
-    if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) {
-        error = GetLastError();
-    }
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) {
-        error = GetLastError();
-    }
-    if (error == ERROR_SUCCESS &&
-        !MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
+    DWORD error = writeFlushClose(file, bytes);
+    if (error == ERROR_SUCCESS) {
+        error = renameOver(temporary, target);
     }
     if (error != ERROR_SUCCESS) {
         DeleteFileW(temporary.c_str());
@@ -224,10 +295,43 @@ void syncFolder(const fs::path& folder) {
     }
 }
 
+// Writes all of `bytes`, syncs them to the disk and closes the file; the first errno, else 0.
+int writeSyncClose(int file, std::string_view bytes) {
+    int error = writeAll(file, bytes);
+    if (error == 0 && ::fsync(file) != 0) {
+        error = errno;
+    }
+    if (::close(file) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+}
+
+// Truncates the existing file and writes `bytes` into it; the file keeps its inode, its
+// other names and its permissions.
+void rewriteInPlace(const fs::path& target, std::string_view bytes) {
+    const int file = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (file < 0) {
+        raiseSystemError(errno);
+    }
+    if (const int error = writeSyncClose(file, bytes); error != 0) {
+        raiseSystemError(error);
+    }
+}
+
 void replaceFileOnce(const fs::path& target, std::string_view bytes, FileAccess access) {
     // A file the user may not write stays as it is, as it would when rewritten in place.
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
         raiseSystemError(errno);
+    }
+    struct stat existing {};
+    const bool isFile = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // An owner-only file is always made afresh: the file it replaces may be readable by others.
+    const bool mayRewriteInPlace = access == FileAccess::Default && isFile;
+    if (mayRewriteInPlace && existing.st_nlink > 1) {
+        // A rename would part this name from the file's other names.
+        rewriteInPlace(target, bytes);
+        return;
     }
     const mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0666;
     int file = -1;
@@ -240,23 +344,30 @@ void replaceFileOnce(const fs::path& target, std::string_view bytes, FileAccess 
         }
     }
     if (file < 0) {
-        raiseSystemError(errno);
+        const int refused = errno;
+        // A folder the user may not add files to (or a name with no room for the temporary
+        // file's suffix) would otherwise leave the file stale for good.
+        if (mayRewriteInPlace &&
+            (refused == EACCES || refused == EPERM || refused == ENAMETOOLONG)) {
+            rewriteInPlace(target, bytes);
+            return;
+        }
+        raiseSystemError(refused);
     }
-    struct stat existing {};
-    if (access == FileAccess::Default && ::stat(target.c_str(), &existing) == 0 &&
-        S_ISREG(existing.st_mode)) {
+    if (mayRewriteInPlace) {
         // The new content keeps the permissions the user gave the file.
         ::fchmod(file, existing.st_mode & 07777);
     }
-    int error = writeAll(file, bytes);
-    if (error == 0 && ::fsync(file) != 0) {
-        error = errno;
-    }
-    if (::close(file) != 0 && error == 0) {
-        error = errno;
-    }
+    int error = writeSyncClose(file, bytes);
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = errno;
+        if (error == EPERM && mayRewriteInPlace) {
+            // A shared folder with the sticky bit (as /tmp) lets no one rename over a file
+            // that someone else owns, however writable the file is.
+            ::unlink(temporary.c_str());
+            rewriteInPlace(target, bytes);
+            return;
+        }
     }
     if (error != 0) {
         ::unlink(temporary.c_str());

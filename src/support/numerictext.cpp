@@ -207,7 +207,9 @@ std::string roundedDigits(const Decimal& number, long long decimals, Ties ties) 
     }
     std::string kept = digits.substr(0, static_cast<std::size_t>(keep));
     const char next = digits[static_cast<std::size_t>(keep)];
-    const bool moreFollow = keep + 1 < size;
+    // Zeros after the first dropped digit leave a tie a tie ("1.000050" is 1.00005).
+    const bool moreFollow =
+        digits.find_first_not_of('0', static_cast<std::size_t>(keep + 1)) != std::string::npos;
     const bool lastOdd = !kept.empty() && (kept.back() - '0') % 2 == 1;
     const bool up = next > '5' ||
                     (next == '5' && (moreFollow || ties == Ties::AwayFromZero || lastOdd));

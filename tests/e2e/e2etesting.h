@@ -62,6 +62,9 @@ public:
     bool waitForOutput(const std::function<bool(const OutputLines&)>& ready, int budgetMs) const;
 
     std::filesystem::path settingsFile() const;
+    // The program's settings store and current folder.
+    const std::filesystem::path& configFolder() const { return m_config.path(); }
+    const std::filesystem::path& workFolder() const { return m_work.path(); }
     QProcess& process() { return m_process; }
 
 private:

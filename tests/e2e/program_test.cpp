@@ -2,11 +2,18 @@
 // gets a loopback address on its command line, its own settings store and working folder.
 
 #include "e2etesting.h"
+#include "support/supporttest.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+#include <unistd.h>
 
 namespace quorvane::testing {
 namespace {
@@ -94,6 +101,78 @@ TEST_F(AgainstSimulator, QtsOwnOptionsAreTextOfTheCommandLineLikeAnyOther) {
     run.start({simulator.address(), QStringLiteral("-reverse"), QStringLiteral("out.txt")});
     EXPECT_TRUE(run.waitForOutput(hasReading, kStartUpBudgetMs))
         << run.process().readAllStandardError().toStdString();
+}
+
+// The output file prepared by an administrator where the user may write the file but not
+// replace it: in a folder closed to new files, and (as root only, who can prepare a file that
+// another user may write but does not own) in a shared folder with the sticky bit, as /tmp.
+// The program runs as an ordinary user (as nobody when the test runs as root, who may write
+// anywhere) and keeps the file current by rewriting it in place.
+TEST_F(AgainstSimulator, OutputFileThatCannotBeReplacedWholeIsStillRewritten) {
+    namespace fs = std::filesystem;
+    constexpr uid_t kNobody = 65534;
+    const bool asRoot = ::geteuid() == 0;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (asRoot && setpriv.isEmpty()) {
+        GTEST_SKIP() << "running as root without setpriv (util-linux) to become nobody";
+    }
+    const std::vector<std::string> folders =
+        asRoot ? std::vector<std::string>{"closed", "sticky"} : std::vector<std::string>{"closed"};
+    std::vector<std::unique_ptr<ProgramRun>> runs;
+    for (const std::string& name : folders) {
+        auto& run = *runs.emplace_back(
+            std::make_unique<ProgramRun>(asRoot ? setpriv : QStringLiteral(QUORVANE_PROGRAM)));
+        const fs::path folder = run.workFolder() / name;
+        fs::create_directory(folder);
+        writeFileBytes(folder / "out.txt", "prepared\r\n");
+        if (asRoot) {
+            for (const fs::path& own : {run.configFolder(), run.workFolder()}) {
+                ASSERT_EQ(::chown(own.c_str(), kNobody, kNobody), 0);
+                for (const auto& entry : fs::recursive_directory_iterator(own)) {
+                    ASSERT_EQ(::chown(entry.path().c_str(), kNobody, kNobody), 0);
+                }
+            }
+            // The folder stays root's: closed, or open to all with the sticky bit, where the
+            // file stays root's too, writable by all.
+            const fs::path owned = name == "sticky" ? folder / "out.txt" : folder;
+            ASSERT_EQ(::chown(folder.c_str(), 0, 0), 0);
+            ASSERT_EQ(::chown(owned.c_str(), 0, 0), 0);
+            fs::permissions(folder, name == "sticky" ? fs::perms::all | fs::perms::sticky_bit
+                                                     : fs::perms::owner_all |
+                                                           fs::perms::group_read |
+                                                           fs::perms::group_exec |
+                                                           fs::perms::others_read |
+                                                           fs::perms::others_exec);
+            fs::permissions(folder / "out.txt", fs::perms::owner_read | fs::perms::owner_write |
+                                                    fs::perms::group_read |
+                                                    fs::perms::group_write |
+                                                    fs::perms::others_read |
+                                                    fs::perms::others_write);
+        } else {
+            fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+        }
+        QStringList arguments = {simulator.address(), QString::fromStdString(name + "/out.txt")};
+        if (asRoot) {
+            arguments = QStringList{QStringLiteral("--reuid=65534"),
+                                    QStringLiteral("--regid=65534"),
+                                    QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                                    QStringLiteral(QUORVANE_PROGRAM)} +
+                        arguments;
+        }
+        run.start(arguments);
+    }
+
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        SCOPED_TRACE(folders[i]);
+        const fs::path folder = runs[i]->workFolder() / folders[i];
+        const bool rewritten = QTest::qWaitFor(
+            [&] { return hasReading(lines(readFileBytes(folder / "out.txt"))); },
+            kStartUpBudgetMs);
+        fs::permissions(folder, fs::perms::owner_all);
+        EXPECT_TRUE(rewritten) << readFileBytes(folder / "out.txt")
+                               << runs[i]->process().readAllStandardError().toStdString();
+        EXPECT_EQ(namesIn(folder), std::vector<std::string>{"out.txt"});
+    }
 }
 
 // Options run before any window: a platform that cannot open one must not matter.

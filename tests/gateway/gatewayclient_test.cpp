@@ -172,16 +172,20 @@ TEST_F(GatewayClientRequest, RefusedPortFails) {
     EXPECT_EQ(reply, "");
 }
 
-// Every reply framing the gateway may use: a Content-Length, or chunked transfer coding.
-class GatewayClientFraming : public ClientRig, public ::testing::WithParamInterface<bool> {
+enum class Framing { ContentLength, Chunked, EndedByClose };
+
+// Every reply framing the gateway may use: a Content-Length, chunked transfer coding, or a body
+// that ends with the connection.
+class GatewayClientFraming : public ClientRig, public ::testing::WithParamInterface<Framing> {
 protected:
     void SetUp() override {
         ClientRig::SetUp();
-        simulator.setChunkedReplies(GetParam());
+        simulator.setChunkedReplies(GetParam() == Framing::Chunked);
+        simulator.setBodyEndedByClose(GetParam() == Framing::EndedByClose);
     }
 };
 
-TEST_P(GatewayClientFraming, BodyArrivesWholeAndTheConnectionIsKept) {
+TEST_P(GatewayClientFraming, BodyArrivesWholeAndTheConnectionIsKeptWhereItCanBe) {
     const std::string body = testData("readings-fw8.3.5167-three-meters.json");
     ASSERT_GT(body.size(), 2 * sim::GatewaySimulator::kChunkBytes);
     simulator.setFixedReply(200, QByteArray::fromStdString(body));
@@ -192,7 +196,7 @@ TEST_P(GatewayClientFraming, BodyArrivesWholeAndTheConnectionIsKept) {
     EXPECT_EQ(first.errorText, "");
     EXPECT_EQ(first.reply, body);
     EXPECT_EQ(second.reply, body);
-    EXPECT_EQ(simulator.connectionsAccepted(), 1);
+    EXPECT_EQ(simulator.connectionsAccepted(), GetParam() == Framing::EndedByClose ? 2 : 1);
 }
 
 TEST_P(GatewayClientFraming, OversizeBodyFailsAndTheNextPollWorks) {
@@ -227,9 +231,13 @@ TEST_P(GatewayClientFraming, ConnectionDroppedMidBodyFails) {
     EXPECT_EQ(outcome.reply, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, GatewayClientFraming, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& row) {
-                             return std::string(row.param ? "Chunked" : "ContentLength");
+INSTANTIATE_TEST_SUITE_P(Replies, GatewayClientFraming,
+                         ::testing::Values(Framing::ContentLength, Framing::Chunked,
+                                           Framing::EndedByClose),
+                         [](const ::testing::TestParamInfo<Framing>& row) {
+                             return std::string(row.param == Framing::ContentLength ? "ContentLength"
+                                                : row.param == Framing::Chunked ? "Chunked"
+                                                                                : "EndedByClose");
                          });
 
 TEST_F(GatewayClientRequest, ConnectionTheGatewayClosedIsReplacedWithoutAFailure) {

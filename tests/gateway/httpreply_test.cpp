@@ -259,6 +259,9 @@ std::vector<FramingRow> framingRows() {
         {"ConnectionOptionsThatOnlyContainClose",
          reply(kOk + "Connection: x-close, closed\r\nContent-Length: 2\r\n", "ok"), false, complete,
          200, "ok", true, 0},
+        {"FoldedLengthAndConnectionLines",
+         reply(kOk + "Content-Length:\r\n 2\r\nConnection: keep-alive,\r\n\t close\r\n", "ok"),
+         false, complete, 200, "ok", false, 0},
         {"BytesAfterAContentLengthBody",
          reply(kOk + "Content-Length: 2\r\n", "ok") + "HTTP/1.1 200 OK\r\n", false, complete, 200,
          "ok", false, 17},
@@ -303,7 +306,7 @@ void PrintTo(const RefusalRow& row, std::ostream* out) {
 std::vector<RefusalRow> refusalRows() {
     const std::string noStatusLine = "the reply does not start with an HTTP status line";
     const std::string badLength = "the Content-Length is not one whole number";
-    const std::string folded = "a header line is folded onto the next";
+    const std::string folded = "the first header line starts with a blank";
     const std::string noName = "a header line has no valid name";
     const std::string strayByte = "a line holds a stray CR or NUL";
     const std::string badChunkSize = "a chunk's size line is not valid";
@@ -328,8 +331,8 @@ std::vector<RefusalRow> refusalRows() {
         {"ContentLengthsOnTwoLinesDiffer",
          reply(kOk + "Content-Length: 2\r\nContent-Length: 3\r\n", "ok"), badLength},
         {"ContentLengthsInOneLineDiffer", reply(kOk + "Content-Length: 2, 3\r\n", "ok"), badLength},
-        {"FoldedHeaderLine", reply(kOk + "X-Note: one\r\n two\r\n"), folded},
-        {"FoldedHeaderLineWithTab", reply(kOk + "X-Note: one\r\n\ttwo\r\n"), folded},
+        {"BlankBeforeTheFirstHeaderLine", reply(kOk + " X-Note: one\r\n"), folded},
+        {"TabBeforeTheFirstHeaderLine", reply(kOk + "\tContent-Length: 2\r\n", "ok"), folded},
         {"HeaderWithoutName", reply(kOk + ": value\r\n"), noName},
         {"HeaderWithoutColon", reply(kOk + "Content-Length 2\r\n", "ok"), noName},
         {"BlankBeforeTheColon", reply(kOk + "Content-Length : 2\r\n", "ok"), noName},
@@ -361,6 +364,9 @@ std::vector<RefusalRow> refusalRows() {
                "2\r\nok\r\n0\r\n\r\n"),
          "the transfer coding chunked is applied twice"},
         {"HeadOverTheLimit", replyWithHeadOf(HttpReplyReader::kMaxHeadBytes + 1),
+         "the header lines are longer than 64 KiB"},
+        {"FoldedHeadOverTheLimit",
+         reply(kOk + "X-Pad: p\r\n" + std::string(HttpReplyReader::kMaxHeadBytes, ' ') + "p\r\n"),
          "the header lines are longer than 64 KiB"},
         {"HeaderLineThatNeverEnds",
          kOk + "X-Pad: " + std::string(HttpReplyReader::kMaxHeadBytes, 'p'),
@@ -624,7 +630,9 @@ TEST(HttpReplyHeaders, FoundInAnyCaseAndWithoutSurroundingBlanks) {
     reader.append("HTTP/1.1 100 Continue\r\nX-Interim: yes\r\n\r\n");
     reader.append(reply(kOk + "content-TYPE: \t application/json; charset=utf-8 \t\r\n"
                               "X-Twice: first\r\nx-twice: second\r\nX-Empty:\r\n"
-                              "X-Inner:  a  b  \r\nContent-Length: 0\r\n"));
+                              "X-Inner:  a  b  \r\nX-Folded: one \r\n  two\r\n\tthree \r\n"
+                              "X-Empty-First:\r\n value\r\n \r\n"
+                              "Content-Length: 0\r\n"));
     ASSERT_EQ(reader.state(), State::Complete);
 
     EXPECT_EQ(reader.header("Content-Type"), "application/json; charset=utf-8");
@@ -632,6 +640,9 @@ TEST(HttpReplyHeaders, FoundInAnyCaseAndWithoutSurroundingBlanks) {
     EXPECT_EQ(reader.header("X-TWICE"), "first");
     EXPECT_EQ(reader.header("X-Empty"), "");
     EXPECT_EQ(reader.header("X-Inner"), "a  b");
+    // Each fold, with the blanks around it, reads as one blank.
+    EXPECT_EQ(reader.header("X-Folded"), "one two three");
+    EXPECT_EQ(reader.header("X-Empty-First"), "value");
     EXPECT_EQ(reader.header("X-Interim"), std::nullopt);
     EXPECT_EQ(reader.header("X-Missing"), std::nullopt);
     EXPECT_EQ(reader.header("Content"), std::nullopt);

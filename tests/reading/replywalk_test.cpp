@@ -145,6 +145,7 @@ struct FailureRow {
     int passedOut;
     bool saved;
     Texts texts;
+    Colours colours = {};
 };
 
 void PrintTo(const FailureRow& row, std::ostream* out) {
@@ -213,6 +214,20 @@ const std::vector<FailureRow> kFailureRows = {
      support::errors::kTypeMismatch,
      false,
      {{Box::G2, "1.0"}, {Box::G3, "0"}}},
+    {"OverflowingConsumptionSkipsOnlyThatStep",
+     [](CycleRig& rig) { rig.boxes.setBackColour(Box::Grid, kGreen); },
+     readings("activePower", {"1.7e308", "0", "0", "0", "1.7e308", "-5"}),
+     0,
+     true,
+     {{Box::Consumption, "0"}, {Box::G1, "5.0"}},
+     {{Box::Grid, kLightRed}, {Box::G1, kGreen}}},
+    {"OverflowAfterAnAbsorbedFailureEndsTheCycleInTheGridSteps",
+     [](CycleRig& rig) { rig.boxes.setBackColour(Box::Grid, kGreen); },
+     readings("activePower", {"1.7e308", "x", "0", "0", "1.7e308"}),
+     support::errors::kOverflow,
+     false,
+     {{Box::Consumption, "0"}},
+     {{Box::Grid, kGreen}}},
     {"SaveFailureEndsTheCycleQuietly",
      [](CycleRig& rig) {
          rig.boxes.setText(Box::OutFile, (rig.dir / "missing" / "Meters.txt").string());
@@ -256,7 +271,7 @@ TEST_P(FailureTable, FirstFailureResumesAndSecondPassesToTheCaller) {
     EXPECT_EQ(passedOut, row.passedOut);
     EXPECT_FALSE(rig.cycle.running());
     EXPECT_EQ(std::filesystem::exists(rig.outPath()), row.saved);
-    expectBoxes(rig.boxes, row.texts);
+    expectBoxes(rig.boxes, row.texts, row.colours);
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadingCycle, FailureTable, ::testing::ValuesIn(kFailureRows), RowName());

@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "common/testdoubles.h"
 #include "support/supporttest.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "support/win32.h"
+// The Windows API's name for ReplaceFileW would rename the tests below.
+#undef ReplaceFile
+#else
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -47,6 +53,74 @@ TEST(ReplaceFile, FolderInTheWayOfTheFileFailsAndStays) {
     EXPECT_TRUE(fs::is_directory(folder / "Meters.txt"));
     EXPECT_EQ(testing::namesIn(folder.path()), std::vector<std::string>{"Meters.txt"});
 }
+
+TEST(ReplaceFile, FileThatCannotBeReplacedWholeIsRewrittenInPlace) {
+    struct Row {
+        const char* name;
+        std::string fileName;
+        // Sets the folder up; false when this user cannot be refused that way.
+        std::function<bool(const fs::path& folder, const fs::path& target)> arrange;
+    };
+    const std::vector<Row> rows = {
+        {"file with a second hard link", "Meters.txt",
+         [](const fs::path& folder, const fs::path& target) {
+             fs::create_hard_link(target, folder / "other name.txt");
+             return true;
+         }},
+#ifndef _WIN32
+        {"folder closed to new files", "Meters.txt",
+         [](const fs::path& folder, const fs::path&) { return testing::makeReadOnly(folder); }},
+        {"name with no room for the temporary file's suffix", std::string(250, 'm'),
+         [](const fs::path&, const fs::path&) { return true; }},
+#endif
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testing::TempDir folder;
+        const auto target = folder / row.fileName;
+        testing::writeFileBytes(target, "a longer previous content\r\n");
+        if (!row.arrange(folder.path(), target)) {
+            std::cout << "skipped \"" << row.name << "\": this user may write anywhere\n";
+            continue;
+        }
+        const auto namesBefore = testing::namesIn(folder.path());
+        const int failure = failureNumberOf([&] { replaceFile(target, "new\r\n"); });
+        fs::permissions(folder.path(), fs::perms::owner_all);
+        EXPECT_EQ(failure, 0);
+        for (const auto& name : namesBefore) {
+            EXPECT_EQ(readFileBytes(folder / name), "new\r\n") << name;
+        }
+        EXPECT_EQ(testing::namesIn(folder.path()), namesBefore);
+    }
+}
+
+TEST(ReplaceFile, OwnerOnlyFileIsNeverRewrittenInPlace) {
+    testing::TempDir folder;
+    const auto token = folder / "mytoken.txt";
+    testing::writeFileBytes(token, "old");
+    fs::create_hard_link(token, folder / "shared.txt");
+    replaceFile(token, "secret", FileAccess::OwnerOnly);
+    EXPECT_EQ(readFileBytes(token), "secret");
+    EXPECT_EQ(readFileBytes(folder / "shared.txt"), "old");
+}
+
+#ifdef _WIN32
+TEST(ReplaceFile, ReaderWithoutDeleteSharingKeepsThePreviousWholeFile) {
+    testing::TempDir folder;
+    const auto target = folder / "Meters.txt";
+    testing::writeFileBytes(target, "previous\r\n");
+    HANDLE reader = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    const int failure = failureNumberOf([&] { replaceFile(target, "new\r\n"); });
+    CloseHandle(reader);
+    EXPECT_EQ(failure, errors::kPermissionDenied);
+    EXPECT_EQ(readFileBytes(target), "previous\r\n");
+    EXPECT_EQ(testing::namesIn(folder.path()), std::vector<std::string>{"Meters.txt"});
+    replaceFile(target, "new\r\n");
+    EXPECT_EQ(readFileBytes(target), "new\r\n");
+}
+#endif
 
 TEST(AppendFile, CreatesTheFileThenAddsToIt) {
     testing::TempDir folder;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,10 @@ TEST(FixedPointConversion, KeepsFourDecimalsAndRoundsFurtherOnesHalfToEven) {
         {"negative tie with odd digit", "-0.00015", -2},
         {"tie to zero", "0.00005", 0},
         {"above the tie", "0.000051", 1},
+        {"zeros after a tie to even", "1.000050", 10000},
+        {"zeros after a tie to even without a whole part", ".682050", 6820},
+        {"zeros after a tie with odd digit", "0.0001500000", 2},
+        {"digit far behind the tie", "0.0000500000001", 1},
         {"exponent", "1e3", 10000000},
         {"largest", "922337203685477.5807", std::numeric_limits<std::int64_t>::max()},
         {"smallest", "-922337203685477.5808", std::numeric_limits<std::int64_t>::min()},
@@ -251,6 +256,45 @@ TEST(FixedPointConversion, KeepsFourDecimalsAndRoundsFurtherOnesHalfToEven) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(valueTextToFixedPoint(row.text), row.expected);
+    }
+}
+
+// Random texts of up to eight whole digits and ten decimals, many of them a tie at the fifth
+// decimal followed by zeros, against the same value worked out in whole-number arithmetic.
+TEST(FixedPointConversion, AgreesWithExactDecimalArithmetic) {
+    std::mt19937_64 random(20261207);
+    const auto below = [&](std::uint64_t limit) { return random() % limit; };
+    for (int i = 0; i < 20000; ++i) {
+        const bool negative = below(2) == 0;
+        const std::uint64_t whole = below(100000000);
+        std::string decimals;
+        if (below(2) == 0) {
+            decimals = std::to_string(below(10000) + 10000).substr(1) + "5" +
+                       std::string(below(5), '0') + (below(3) == 0 ? "1" : "");
+        } else {
+            for (std::uint64_t n = below(11); n > 0; --n) {
+                decimals.push_back(static_cast<char>('0' + below(10)));
+            }
+        }
+        const std::string text =
+            (negative ? "-" : "") + std::to_string(whole) + "." + decimals;
+
+        std::uint64_t units = whole;
+        for (const char digit : decimals) {
+            units = units * 10 + static_cast<std::uint64_t>(digit - '0');
+        }
+        std::uint64_t step = 1;
+        for (std::size_t n = decimals.size(); n < 4; ++n) {
+            units *= 10;
+        }
+        for (std::size_t n = 4; n < decimals.size(); ++n) {
+            step *= 10;
+        }
+        const std::uint64_t kept = units / step;
+        const std::uint64_t rest = units % step;
+        const bool up = 2 * rest > step || (2 * rest == step && kept % 2 == 1);
+        const auto magnitude = static_cast<std::int64_t>(kept + (up ? 1 : 0));
+        ASSERT_EQ(valueTextToFixedPoint(text), negative ? -magnitude : magnitude) << text;
     }
 }
 
