@@ -151,6 +151,11 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     control->setAccessibleName(QString::fromUtf8(design.accessibleName));
     if (design.font == Font::Value) {
         control->setFont(designFont(9.75, true));
+        // Most of the line edit's inner margin goes to the text, as in the design's boxes: a
+        // five-digit delay or turnaround fits whole.
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            edit->setTextMargins(-1, 0, -2, 0);
+        }
     } else if (design.font == Font::Setting) {
         control->setFont(designFont(8.25, true));
     }

@@ -198,7 +198,7 @@ std::vector<std::pair<const char*, QString>> longestValues() {
     }
     std::vector<std::pair<const char*, QString>> values = {
         {"TimeStamp", widestStamp}, {"TimeStamp", "Wrong/No IP address"},
-        {"Turnaround", "9999 ms"},  {"Delay", "9999"},
+        {"Turnaround", "99999 ms"}, {"Delay", "65535"},
         {"A1", "-999.9"},           {"V1", "999.9"}};
     for (const char* power : {"Production", "Consumption", "Grid", "S1", "G1"}) {
         values.emplace_back(power, "-99,999.9");
