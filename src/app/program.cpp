@@ -52,6 +52,7 @@ int forgetCertificates(char* programName) {
     return 0;
 }
 
+// `arguments`: the program's arguments after its options.
 int runWindow(char* programName, const std::vector<std::string>& arguments) {
     // argv[0] keeps the name the program was started by; the application's file path would
     // resolve the QuorvaneB link to the program itself.
@@ -60,8 +61,7 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
     QApplication application(qtArguments.argc, qtArguments.argv);
     QCoreApplication::setApplicationName("Quorvane");
 
-    const std::string argumentLine =
-        support::argumentText(support::parseProgramOptions(arguments).arguments);
+    const std::string argumentLine = support::argumentText(arguments);
 
     GatewayAccess gateway;
     const std::unique_ptr<QSettings> settings = openUserSettings();
@@ -114,8 +114,8 @@ void GatewayAccess::endRequest() {
 }
 
 int runProgram(int argc, char** argv) {
-    const std::vector<std::string> arguments = support::programArguments(argc, argv);
-    const support::ProgramOptions options = support::parseProgramOptions(arguments);
+    const support::ProgramOptions options =
+        support::parseProgramOptions(support::programArguments(argc, argv));
     static char noName[] = "Quorvane";
     char* programName = argc > 0 ? argv[0] : noName;
 #ifdef _WIN32
@@ -140,7 +140,7 @@ int runProgram(int argc, char** argv) {
         case support::ProgramAction::ForgetCertificates:
             return forgetCertificates(programName);
         case support::ProgramAction::Run:
-            return runWindow(programName, arguments);
+            return runWindow(programName, options.arguments);
         }
     } catch (const support::RunTimeError& error) {
         std::cerr << "Quorvane: " << support::errorText(error.failure()) << std::endl;
