@@ -9,11 +9,10 @@
 
 #include "common/testdoubles.h"
 #include "support/failure.h"
+#include "support/supporttest.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 namespace quorvane::gateway {
@@ -21,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFileBytes;
+using testing::runUnprivileged;
 using testing::TempDir;
 using testing::writeFileBytes;
 
@@ -133,28 +133,13 @@ TEST(TokenFile, WrittenFileIsReadableByItsOwnerOnly) {
     EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
-// Runs `action` in a child process as an ordinary user (root reads and writes whatever it
-// likes, so permission bits only hold without it); true when the action returned true.
-bool runUnprivileged(const std::function<bool()>& action) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(2);
-        }
-        ::_exit(action() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST(TokenFile, UnreadableFileIsNoTokenWithOneProblemLine) {
     TempDir folder;
     const fs::path file = folder / "mytoken.txt";
     writeFileBytes(file, "secret");
     ::chmod(file.c_str(), 0000);
 
-    const bool asExpected = runUnprivileged([&file] {
+    const bool asExpected = runUnprivileged(folder.path(), [&file] {
         const std::optional<TokenRead> read = readTokenFile(file);
         const std::string expected =
             "Cannot read the token file " + file.string() + ": Permission denied";
@@ -176,7 +161,7 @@ TEST(TokenFile, FailedWriteKeepsTheOldToken) {
     ::chmod(file.c_str(), 0644);
     ::chmod(folder.path().c_str(), 0555);
 
-    const bool raisedPermissionDenied = runUnprivileged([&file] {
+    const bool raisedPermissionDenied = runUnprivileged(folder.path(), [&file] {
         try {
             writeTokenFile(file, "new");
         } catch (const support::RunTimeError& error) {

@@ -66,14 +66,16 @@ TEST_F(ErrorLogTest, MissingFolderFailsWithPathNotFound) {
 TEST_F(ErrorLogTest, ReadOnlyFolderFailsWithPermissionDenied) {
     const auto locked = folder / "locked";
     std::filesystem::create_directory(locked);
-    if (!testing::makeReadOnly(locked)) {
-        GTEST_SKIP() << "this user may write into read-only folders";
-    }
-    ErrorLog log(clock, locale, locked);
-    EXPECT_EQ(failureNumberOf([&] { log.LogError(failure(errors::kOverflow), 1, ".X"); }),
-              errors::kPermissionDenied);
-    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
-    EXPECT_TRUE(testing::namesIn(locked).empty());
+    EXPECT_TRUE(testing::runUnprivileged(folder.path(), [&] {
+        if (!testing::makeReadOnly(locked)) {
+            return false;
+        }
+        ErrorLog log(clock, locale, locked);
+        const int number =
+            failureNumberOf([&] { log.LogError(failure(errors::kOverflow), 1, ".X"); });
+        std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+        return number == errors::kPermissionDenied && testing::namesIn(locked).empty();
+    }));
 }
 #endif
 

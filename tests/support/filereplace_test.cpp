@@ -210,13 +210,15 @@ TEST(ReplaceFile, FileTheUserMayNotWriteStaysAsItWas) {
     const auto target = folder / "Meters.txt";
     testing::writeFileBytes(target, "kept");
     fs::permissions(target, fs::perms::owner_read);
-    if (!testing::makeReadOnly(folder.path())) {
-        GTEST_SKIP() << "this user may write read-only files";
-    }
-    fs::permissions(folder.path(), fs::perms::owner_all);
-    EXPECT_EQ(failureNumberOf([&] { replaceFile(target, "new"); }), errors::kPermissionDenied);
-    EXPECT_EQ(readFileBytes(target), "kept");
-    EXPECT_EQ(testing::namesIn(folder.path()), std::vector<std::string>{"Meters.txt"});
+    EXPECT_TRUE(testing::runUnprivileged(folder.path(), [&] {
+        if (!testing::makeReadOnly(folder.path())) {
+            return false;
+        }
+        fs::permissions(folder.path(), fs::perms::owner_all);
+        const int number = failureNumberOf([&] { replaceFile(target, "new"); });
+        return number == errors::kPermissionDenied && readFileBytes(target) == "kept" &&
+               testing::namesIn(folder.path()) == std::vector<std::string>{"Meters.txt"};
+    }));
 }
 #endif
 

@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "support/failure.h"
 #include "support/localetexts.h"
@@ -65,6 +71,34 @@ inline bool makeReadOnly(const std::filesystem::path& folder) {
         return false;
     }
     return true;
+}
+
+// Runs `action` in a child process as an ordinary user and tells whether it returned true.
+// Root writes wherever it likes, so permission bits only hold without it: as root, the child
+// becomes nobody and `folder` (with all it holds) is handed to nobody first.
+inline bool runUnprivileged(const std::filesystem::path& folder,
+                            const std::function<bool()>& action) {
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            if (::lchown(entry.path().c_str(), kNobody, kNobody) != 0) {
+                return false;
+            }
+        }
+        if (::lchown(folder.c_str(), kNobody, kNobody) != 0) {
+            return false;
+        }
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            ::_exit(2);
+        }
+        ::_exit(action() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 #endif
 
