@@ -99,7 +99,7 @@ later_version=$(basename "$later_msi" .msi | sed -E 's/^Quorvane-(.*)-win64$/\1/
 probe package "$later_msi" >"$work/later-package"
 expect "the later package's UpgradeCode" \
     "$(awk '$1 == "UpgradeCode" { print $2 }' "$work/later-package")" "$upgrade_code"
-[[ -n "$upgrade_code" ]] || finish
+[[ -n "$upgrade_code" ]] || { fail "no UpgradeCode in $(basename "$msi")"; finish; }
 
 # --- Installed -------------------------------------------------------------------------------
 msiexec /i "$msi"
@@ -115,10 +115,10 @@ program_unix=$(unix_path "$program_folder")
 working_unix=$(unix_path "$working_folder")
 start_menu_unix=$(unix_path "$start_menu")
 
-# The installed files are the zip's, byte for byte, and nothing more.
+# The installed files are the zip's, and nothing more: the same names and sizes (not the same
+# bytes: stripping writes its time into each program's and DLL's header).
 mkdir "$work/zip"
 unzip -q "$zip" -d "$work/zip"
-# Names and sizes: stripping writes the time into each program's and DLL's header.
 same_files() {
     diff <(cd "$work/zip/$(basename "$zip" .zip)" && find . -type f -printf '%P %s\n' | sort) \
         <(cd "$program_unix" && find . -type f -printf '%P %s\n' | sort) >"$work/diff" 2>&1
