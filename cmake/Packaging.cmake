@@ -64,10 +64,22 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "small window. It can keep the latest reading in a text file for other programs.")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
-    # build-windows/Quorvane-<version>-win64.zip, unpacking into a folder of the same name.
+    # build-windows/Quorvane-<version>-win64.zip, unpacking into a folder of the same name, and
+    # beside it the installer Quorvane-<version>-win64.msi, made by wixl from the same staged
+    # install (cmake/WindowsInstaller.cmake).
     set(CPACK_GENERATOR "ZIP")
     set(CPACK_PACKAGE_FILE_NAME "Quorvane-${PROJECT_VERSION}-win64")
     set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}")
+    find_program(QUORVANE_WIXL wixl)
+    if(QUORVANE_WIXL)
+        list(APPEND CPACK_GENERATOR "External")
+        set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+        set(CPACK_EXTERNAL_PACKAGE_SCRIPT "${PROJECT_SOURCE_DIR}/cmake/WindowsInstaller.cmake")
+        set(CPACK_QUORVANE_WXS_TEMPLATE "${PROJECT_SOURCE_DIR}/data/windows/Quorvane.wxs.in")
+        set(CPACK_QUORVANE_WIXL "${QUORVANE_WIXL}")
+    else()
+        message(STATUS "wixl not found: cpack makes the zip but no installer")
+    endif()
     include(CPack)
     return()
 endif()

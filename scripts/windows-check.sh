@@ -7,7 +7,9 @@
 #  3. runs every test program under Wine, in a fresh Wine prefix, with TZ=UTC,
 #     TZ=Europe/Amsterdam and TZ=Asia/Kolkata (window tests on a virtual X display);
 #  4. with Qt: packs build-windows/Quorvane-<version>-win64.zip and runs the programs from it,
-#     unpacked into an empty folder, against the gateway simulator of a native build.
+#     unpacked into an empty folder, against the gateway simulator of a native build;
+#  5. with Qt: makes the installer build-windows/Quorvane-<version>-win64.msi (with the zip) and
+#     installs, starts, upgrades and removes it in a fresh Wine prefix.
 # Exits non-zero when any step fails; ends with a summary either way.
 # Environment:
 #   QUORVANE_MINGW_QT   Qt 6 for MinGW-w64: an unpacked prefix, or the .tar.xz that holds one
@@ -265,12 +267,20 @@ fi
 if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
     section "Package (build-windows/)"
     package=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$windows_dir/CMakeCache.txt")
-    package="$windows_dir/Quorvane-$package-win64.zip"
-    rm -f "$package"
+    version=$package
+    package="$windows_dir/Quorvane-$version-win64.zip"
+    installer="$windows_dir/Quorvane-$version-win64.msi"
+    rm -f "$package" "$installer"
     if (cd "$windows_dir" && cpack) >"$work/cpack.log" 2>&1 && [[ -f "$package" ]]; then
         pass "package ${package#"$root"/} ($(du -h "$package" | cut -f1))"
     else
         fail "package"
+        tail -20 "$work/cpack.log"
+    fi
+    if [[ -f "$installer" ]]; then
+        pass "installer ${installer#"$root"/} ($(du -h "$installer" | cut -f1))"
+    else
+        fail "installer ${installer#"$root"/} (is wixl installed?)"
         tail -20 "$work/cpack.log"
     fi
 
@@ -294,6 +304,27 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
     elif [[ -f "$package" ]]; then
         fail "native simulator build"
         tail -20 "$work/simulator-build.log"
+    fi
+
+    section "The installer under Wine: install, start, upgrade, remove"
+    # The same program packed as the next version, for the upgrade.
+    later_version=$(awk -F. -v OFS=. '{ $3 += 1; print }' <<<"$version")
+    later_installer="$work/later/Quorvane-$later_version-win64.msi"
+    if [[ -f "$installer" && -x "$native_build/bin/quorvane-gateway-sim" ]] &&
+        (cd "$windows_dir" && cpack -G External -R "$later_version" -B "$work/later") \
+            >"$work/cpack-later.log" 2>&1 && [[ -f "$later_installer" ]]; then
+        log="$work/installer-check.log"
+        "$root/tests/e2e/check-windows-installer.sh" "$installer" "$later_installer" "$package" \
+            "$native_build/bin/quorvane-gateway-sim" "$windows_dir/bin/windowsprobe.exe" \
+            "$windows_dir/bin/installerprobe.exe" 2>&1 | tee "$log"
+        if [[ ${PIPESTATUS[0]} == 0 ]]; then
+            pass "installer: $(tail -1 "$log")"
+        else
+            fail "installer: $(tail -1 "$log")"
+        fi
+    elif [[ -f "$installer" ]]; then
+        fail "installer check: no simulator or no later version's installer"
+        tail -20 "$work/cpack-later.log" 2>/dev/null
     fi
 fi
 

@@ -82,8 +82,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption oversizeBytes(QStringLiteral("oversize-bytes"),
                                            QStringLiteral("Body size for --oversize."),
                                            QStringLiteral("bytes"));
-    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")},
-                                     QStringLiteral("Log every request on standard error."));
+    const QCommandLineOption verbose(
+        {QStringLiteral("v"), QStringLiteral("verbose")},
+        QStringLiteral("Log every request and its reply's status on standard error."));
     parser.addOptions({port, bind, token, tokenFile, cert, key, speed, start, body, status, delay,
                        connectionClose, oversizeBytes, verbose});
 
@@ -200,6 +201,9 @@ int main(int argc, char* argv[]) {
             const auto request = simulator.lastRequest();
             std::fprintf(stderr, "%s %s\n", request->method.constData(),
                          request->target.constData());
+        });
+        QObject::connect(&simulator, &GatewaySimulator::replySent, &simulator, [](int replyStatus) {
+            std::fprintf(stderr, "replied %d\n", replyStatus);
         });
     }
 
