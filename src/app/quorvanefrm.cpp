@@ -11,6 +11,7 @@
 #include "quorvane/version.h"
 #include "support/commandline.h"
 #include "support/failure.h"
+#include "support/systemtext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -504,7 +505,7 @@ void Quorvanefrm::SaveToken() {
     try {
         gateway::writeTokenFile(file, BearerToken);
     } catch (const support::RunTimeError& error) {
-        const std::string problem = "The token was not saved in " + file.string() + ": " +
+        const std::string problem = "The token was not saved in " + support::textOfPath(file) + ": " +
                                     support::errorText(error.failure());
         std::cerr << "Quorvane: " << problem << std::endl;
         // A token not saved is asked for again at the next start.

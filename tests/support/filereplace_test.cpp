@@ -1,4 +1,5 @@
 #include "support/filereplace.h"
+#include "support/systemtext.h"
 
 #include <gtest/gtest.h>
 
