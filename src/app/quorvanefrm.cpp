@@ -586,12 +586,16 @@ std::uint32_t Quorvanefrm::backColour(Box which) const {
 void Quorvanefrm::setBackColour(Box which, std::uint32_t colour) {
     QWidget* control = box(which);
     if (colour == support::colours::kWindowBackground) {
-        // Only Base is ever set on a box; an empty palette gives the box the default back.
+        // Only Base and Text are ever set on a box; an empty palette gives the box the theme's
+        // back and text again.
         control->setPalette(QPalette());
         return;
     }
     QPalette palette = control->palette();
     palette.setColor(QPalette::Base, fromBgr(colour));
+    // The design's window text (black) on the program's own colours: a dark theme's light text
+    // would hardly show on green or light red.
+    palette.setColor(QPalette::Text, Qt::black);
     control->setPalette(palette);
 }
 
