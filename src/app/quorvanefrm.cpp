@@ -141,6 +141,7 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     }
     case Kind::Button:
         control = new QPushButton(text, parent);
+        keepCaptionWhole(*static_cast<QPushButton*>(control));
         break;
     case Kind::CheckBox:
         control = new QCheckBox(text, parent);
@@ -505,8 +506,8 @@ void Quorvanefrm::SaveToken() {
     try {
         gateway::writeTokenFile(file, BearerToken);
     } catch (const support::RunTimeError& error) {
-        const std::string problem = "The token was not saved in " + support::textOfPath(file) + ": " +
-                                    support::errorText(error.failure());
+        const std::string problem = "The token was not saved in " + support::textOfPath(file) +
+                                    ": " + support::errorText(error.failure());
         std::cerr << "Quorvane: " << problem << std::endl;
         // A token not saved is asked for again at the next start.
         TestTimeoutMsgBox(problem, kTokenFileNoticeTime);
