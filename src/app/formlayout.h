@@ -47,9 +47,9 @@ private:
 };
 
 // Keeps the button's caption whole at any scaling: where the platform style leaves the text less
-// height than the font's line, the caption gets that height in the middle of the button. Windows'
-// style at 200 % counts the theme's content margins in device pixels as if they were scaled
-// ones, and a button of the design's 17 pixels then cuts the descender off "Stop".
+// height than the font's line, the caption gets that height in the middle of the button.
+// Windows' style at 200 % leaves a button of the design's 17 pixels less, and the descender of
+// "Stop" was cut off.
 void keepCaptionWhole(QPushButton& button);
 
 // The family the forms are laid out for (desktop::designFamily) at `points`, bold or regular.
