@@ -5,7 +5,8 @@
 #     tests and the core's tests when a Qt for MinGW-w64 is at hand, otherwise the core and its
 #     tests only;
 #  3. runs every test program under Wine, in a fresh Wine prefix, with TZ=UTC,
-#     TZ=Europe/Amsterdam and TZ=Asia/Kolkata (window tests on a virtual X display);
+#     TZ=Europe/Amsterdam and TZ=Asia/Kolkata (window tests on a virtual X display), and the
+#     caption test again on screens of 144 and 192 dots per inch (150 and 200 %);
 #  4. with Qt: packs build-windows/Quorvane-<version>-win64.zip and runs the programs from it,
 #     unpacked into an empty folder, against the gateway simulator of a native build;
 #  5. with Qt: makes the installer build-windows/Quorvane-<version>-win64.msi (with the zip) and
@@ -261,6 +262,39 @@ EOF
             fail "TZ=$zone (bias $bias): ${result:-ctest failed}${failing:+: $failing}"
         fi
     done
+fi
+
+# --- 3b. Captions at 150 and 200 % --------------------------------------------------------------
+# The caption test once more, in fresh prefixes whose screens have 144 and 192 dots per inch (the
+# runs above had 96): every caption, label and value is drawn whole.
+if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
+    section "Captions at 150 and 200 % under Wine"
+    main_prefix=$WINEPREFIX
+    for dpi in 144 192; do
+        export WINEPREFIX="$work/prefix-${dpi}dpi"
+        if [[ ! -f "$windows_dir/bin/caption_test.exe" ]]; then
+            fail "caption_test.exe was not built"
+        elif "$wine" wineboot -i >/dev/null 2>&1 && "$wineserver" -w; then
+            "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+                >/dev/null 2>&1
+            "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+            "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f \
+                >/dev/null 2>&1
+            "$wineserver" -w
+            log="$work/captions-${dpi}dpi.log"
+            if (cd "$windows_dir/bin" && "$wine" caption_test.exe) >"$log" 2>&1; then
+                pass "captions, labels and values whole at $dpi dpi"
+            else
+                fail "captions at $dpi dpi"
+                grep -A3 'Failure' "$log" | head -30 | sed 's/^/    /'
+            fi
+        else
+            fail "wineboot for the $dpi dpi prefix"
+        fi
+        "$wineserver" -k >/dev/null 2>&1
+        "$wineserver" -w >/dev/null 2>&1
+    done
+    export WINEPREFIX=$main_prefix
 fi
 
 # --- 4. The package, run from an empty folder ------------------------------------------------

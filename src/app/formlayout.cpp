@@ -3,7 +3,12 @@
 #include "app/desktop.h"
 #include "app/windowoptions.h"
 
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QWidget>
+#include <algorithm>
 
 namespace quorvane::app {
 
@@ -73,6 +78,43 @@ void OuterTwips::set(QWidget& window, Edge edge, double twips) {
         break;
     }
     desktop::setOuterGeometry(window, outer);
+}
+
+namespace {
+
+// The application's style, but a push button's caption is drawn in at least the font's height.
+class CaptionStyle final : public QProxyStyle {
+public:
+    explicit CaptionStyle(QStyle* base) : QProxyStyle(base) {}
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+        if (element != CE_PushButtonLabel || button == nullptr || widget == nullptr ||
+            button->rect.height() >= button->fontMetrics.height()) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        QStyleOptionButton whole = *button;
+        const QRect outer = widget->rect();
+        const int height = std::min(button->fontMetrics.height(), outer.height());
+        whole.rect.setTop(outer.top() + (outer.height() - height) / 2);
+        whole.rect.setHeight(height);
+        QProxyStyle::drawControl(element, &whole, painter, widget);
+    }
+};
+
+} // namespace
+
+void keepCaptionWhole(QPushButton& button) {
+    QStyle* base = QStyleFactory::create(button.style()->name());
+    if (base == nullptr) {
+        return;
+    }
+    // The button owns its style, which it keeps only as a guarded pointer.
+    auto* style = new CaptionStyle(base);
+    style->setParent(&button);
+    button.setStyle(style);
 }
 
 QFont designFont(double points, bool bold) {

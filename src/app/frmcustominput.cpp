@@ -16,6 +16,7 @@ QPushButton* makeButton(const QString& name, const QString& caption, double left
     button->setObjectName(name);
     placeTwips(*button, left, 2400, 855, 495);
     button->setFont(designFont(9.75, true));
+    keepCaptionWhole(*button);
     // Enter belongs to the multi-line box; neither button is the default.
     button->setAutoDefault(false);
     button->setDefault(false);

@@ -41,6 +41,7 @@ frmTimeoutMsg::frmTimeoutMsg() : QDialog(nullptr) {
     cmdClose = new QPushButton("OK", this);
     cmdClose->setObjectName("cmdClose");
     placeTwips(*cmdClose, 2760, 2160, 1335, 615);
+    keepCaptionWhole(*cmdClose);
     messageText->keepTextAbove(cmdClose->y());
     cmdClose->setDefault(true);
     setTabOrder(cmdClose, txtMessage);

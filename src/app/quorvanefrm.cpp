@@ -11,6 +11,7 @@
 #include "quorvane/version.h"
 #include "support/commandline.h"
 #include "support/failure.h"
+#include "support/systemtext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -140,6 +141,7 @@ QWidget* makeControl(const Control& design, QWidget* parent) {
     }
     case Kind::Button:
         control = new QPushButton(text, parent);
+        keepCaptionWhole(*static_cast<QPushButton*>(control));
         break;
     case Kind::CheckBox:
         control = new QCheckBox(text, parent);
@@ -504,8 +506,8 @@ void Quorvanefrm::SaveToken() {
     try {
         gateway::writeTokenFile(file, BearerToken);
     } catch (const support::RunTimeError& error) {
-        const std::string problem = "The token was not saved in " + file.string() + ": " +
-                                    support::errorText(error.failure());
+        const std::string problem = "The token was not saved in " + support::textOfPath(file) +
+                                    ": " + support::errorText(error.failure());
         std::cerr << "Quorvane: " << problem << std::endl;
         // A token not saved is asked for again at the next start.
         TestTimeoutMsgBox(problem, kTokenFileNoticeTime);
@@ -585,12 +587,16 @@ std::uint32_t Quorvanefrm::backColour(Box which) const {
 void Quorvanefrm::setBackColour(Box which, std::uint32_t colour) {
     QWidget* control = box(which);
     if (colour == support::colours::kWindowBackground) {
-        // Only Base is ever set on a box; an empty palette gives the box the default back.
+        // Only Base and Text are ever set on a box; an empty palette gives the box the theme's
+        // back and text again.
         control->setPalette(QPalette());
         return;
     }
     QPalette palette = control->palette();
     palette.setColor(QPalette::Base, fromBgr(colour));
+    // The design's window text (black) on the program's own colours: a dark theme's light text
+    // would hardly show on green or light red.
+    palette.setColor(QPalette::Text, Qt::black);
     control->setPalette(palette);
 }
 

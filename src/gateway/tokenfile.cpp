@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "support/filereplace.h"
+#include "support/systemtext.h"
 
 namespace quorvane::gateway {
 
@@ -58,7 +59,7 @@ std::optional<TokenRead> readTokenFile(const std::filesystem::path& path) {
     TokenRead result;
     if (!std::filesystem::is_regular_file(status)) {
         result.problem =
-            "Cannot read the token file " + path.string() + ": " +
+            "Cannot read the token file " + support::textOfPath(path) + ": " +
             (std::filesystem::is_directory(status) ? "it is a folder" : "it is not a file");
         return result;
     }
@@ -66,14 +67,14 @@ std::optional<TokenRead> readTokenFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         const int cause = errno;
-        result.problem = "Cannot read the token file " + path.string() + ": " +
+        result.problem = "Cannot read the token file " + support::textOfPath(path) + ": " +
                          (cause != 0 ? std::strerror(cause) : "cannot open it");
         return result;
     }
     std::string bytes(kReadLimit, '\0');
     file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (file.bad()) {
-        result.problem = "Cannot read the token file " + path.string() + ": read error";
+        result.problem = "Cannot read the token file " + support::textOfPath(path) + ": read error";
         return result;
     }
     bytes.resize(static_cast<std::size_t>(file.gcount()));

@@ -1,6 +1,7 @@
 #include "support/commandline.h"
 
 #include "quorvane/version.h"
+#include "support/systemtext.h"
 #include "support/win32.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ std::vector<std::string> programArguments(int argc, char** argv) {
 std::vector<std::string> programArguments(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
+        arguments.push_back(fromSystemCodePage(argv[i]));
     }
     return arguments;
 }

@@ -11,7 +11,7 @@ namespace quorvane::support {
 
 // The arguments the program was started with, after its own name, in UTF-8. On Windows they come
 // from the wide command line, so that a name such as "Zählerstände.txt" survives whatever the
-// ANSI code page; elsewhere they are argv's texts as they stand.
+// ANSI code page; elsewhere they are argv's texts in the locale's encoding (fromSystemCodePage).
 std::vector<std::string> programArguments(int argc, char** argv);
 
 // The program's arguments (without its own name) joined by single blanks.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "support/filereplace.h"
+#include "support/systemtext.h"
 
 namespace quorvane::support {
 

@@ -223,29 +223,6 @@ void appendFileOnce(const fs::path& path, std::string_view bytes) {
     }
 }
 
-std::wstring wideFrom(std::string_view text, UINT codePage) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
-
-std::string narrowFrom(const std::wstring& wide, UINT codePage) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), size, narrow.data(), length, nullptr, nullptr);
-    return narrow;
-}
-
 #else
 
 int failureNumberForSystemError(int error) {
@@ -402,34 +379,6 @@ void replaceFile(const fs::path& path, std::string_view bytes, FileAccess access
 void appendFile(const fs::path& path, std::string_view bytes) {
     checkName(path);
     appendFileOnce(path, bytes);
-}
-
-std::string toSystemCodePage(std::string_view utf8) {
-#ifdef _WIN32
-    return narrowFrom(wideFrom(utf8, CP_UTF8), CP_ACP);
-#else
-    return std::string(utf8);
-#endif
-}
-
-std::string fromSystemCodePage(std::string_view bytes) {
-#ifdef _WIN32
-    return narrowFrom(wideFrom(bytes, CP_ACP), CP_UTF8);
-#else
-    return std::string(bytes);
-#endif
-}
-
-fs::path pathFromText(std::string_view utf8) {
-    if (utf8.find('\0') != std::string_view::npos) {
-        raise(errors::kBadFileName);
-    }
-    try {
-        return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-    } catch (const std::exception&) {
-        // Only a text that is not UTF-8 gets here, in the conversion to the Windows form.
-        raise(errors::kBadFileName);
-    }
 }
 
 } // namespace quorvane::support

@@ -26,14 +26,4 @@ void replaceFile(const std::filesystem::path& path, std::string_view bytes,
 // closed within the call. Raises a file failure when it cannot.
 void appendFile(const std::filesystem::path& path, std::string_view bytes);
 
-// A UTF-8 text in the system's 8-bit code page (Windows: the ANSI code page; elsewhere as is).
-std::string toSystemCodePage(std::string_view utf8);
-
-// A text in the system's 8-bit code page as UTF-8.
-std::string fromSystemCodePage(std::string_view bytes);
-
-// The path of a UTF-8 file name as typed (relative names resolve against the current folder).
-// Raises kBadFileName for a text that cannot be a path (a NUL in it; not UTF-8 on Windows).
-std::filesystem::path pathFromText(std::string_view utf8);
-
 } // namespace quorvane::support

@@ -7,6 +7,7 @@
 #include "support/failure.h"
 #include "support/filereplace.h"
 #include "support/numerictext.h"
+#include "support/systemtext.h"
 
 namespace quorvane::support {
 

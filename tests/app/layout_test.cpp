@@ -6,8 +6,10 @@
 #include "apptesting.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,7 +18,9 @@
 #include <QStyleOption>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quorvane::testing {
 namespace {
@@ -306,6 +310,109 @@ TEST(DisplayBoxes, AreTheWidgetsTextsAndBaseColoursInBgr) {
     EXPECT_EQ(rig.window->backColour(Box::Grid), support::colours::kWindowBackground);
     EXPECT_EQ(grid->palette().color(QPalette::Base),
               rig.find<QLineEdit>("G3")->palette().color(QPalette::Base));
+}
+
+// WCAG's contrast ratio of two colours, from 1 (the same) to 21 (black on white).
+double contrastRatio(const QColor& one, const QColor& other) {
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](double channel) {
+            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const double first = luminance(one);
+    const double second = luminance(other);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// The back and the text of a line edit as it is drawn: inside its frame, the colour most pixels
+// have, and the colour that stands out most from it.
+struct Drawn {
+    QColor back;
+    QColor text;
+};
+
+Drawn drawnColours(QLineEdit& edit) {
+    const QImage image = edit.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect inside = image.rect().adjusted(3, 3, -3, -3);
+    std::map<QRgb, int> counts;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](auto& a, auto& b) { return a.second < b.second; });
+    Drawn drawn{QColor(most->first), QColor(most->first)};
+    for (const auto& [pixel, count] : counts) {
+        if (contrastRatio(QColor(pixel), drawn.back) > contrastRatio(drawn.text, drawn.back)) {
+            drawn.text = QColor(pixel);
+        }
+    }
+    return drawn;
+}
+
+// A dark desktop theme's palette for the application, as long as the object lives.
+class DarkPalette {
+public:
+    DarkPalette() : m_previous(QApplication::palette()) {
+        QPalette dark;
+        for (const auto& [role, colour] :
+             {std::pair{QPalette::Window, QColor(0x35, 0x35, 0x35)},
+              std::pair{QPalette::WindowText, QColor(Qt::white)},
+              std::pair{QPalette::Base, QColor(0x2d, 0x2d, 0x2d)},
+              std::pair{QPalette::AlternateBase, QColor(0x35, 0x35, 0x35)},
+              std::pair{QPalette::Text, QColor(Qt::white)},
+              std::pair{QPalette::Button, QColor(0x35, 0x35, 0x35)},
+              std::pair{QPalette::ButtonText, QColor(Qt::white)}}) {
+            dark.setColor(role, colour);
+        }
+        QApplication::setPalette(dark);
+    }
+    ~DarkPalette() { QApplication::setPalette(m_previous); }
+    DarkPalette(const DarkPalette&) = delete;
+    DarkPalette& operator=(const DarkPalette&) = delete;
+
+private:
+    QPalette m_previous;
+};
+
+// On a dark theme the program's own green and light red carry the design's black window text;
+// the theme's light text on them would hardly show. A box given the window colour again (as the
+// consumption variant's phase boxes are) takes the theme's back and text.
+TEST(DisplayBoxes, TextStaysReadableOnADarkTheme) {
+    const AppPlaces places;
+    const DarkPalette dark;
+    WindowRig rig;
+    rig.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    // No box has the cursor, so its text and back alone are drawn inside its frame.
+    rig.find<QWidget>("Startbtn")->setFocus();
+    struct Row {
+        Box box;
+        const char* name;
+        std::uint32_t colour;
+        QColor back;
+    };
+    const Row rows[] = {
+        {Box::Grid, "Grid", support::colours::kGreen, QColor(0, 255, 0)},
+        {Box::Grid, "Grid", support::colours::kLightRed, QColor(255, 128, 128)},
+        {Box::G1, "G1", support::colours::kGreen, QColor(0, 255, 0)},
+        {Box::G3, "G3", support::colours::kLightRed, QColor(255, 128, 128)},
+        {Box::G1, "G1", support::colours::kWindowBackground, QColor(0x2d, 0x2d, 0x2d)},
+        {Box::G3, "G3", support::colours::kWindowBackground, QColor(0x2d, 0x2d, 0x2d)},
+        {Box::Production, "Production", support::colours::kWindowBackground,
+         QColor(0x2d, 0x2d, 0x2d)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.name) + " on " + row.back.name().toStdString());
+        rig.window->setText(row.box, "4,721.0");
+        rig.window->setBackColour(row.box, row.colour);
+        const Drawn drawn = drawnColours(*rig.find<QLineEdit>(row.name));
+        EXPECT_EQ(drawn.back, row.back);
+        EXPECT_GE(contrastRatio(drawn.text, drawn.back), 4.5) << drawn.text.name().toStdString();
+    }
 }
 
 TEST(NoticeLayout, WindowTextBoxAndOkButtonAsDesigned) {

@@ -1,6 +1,7 @@
 // The built program as a user starts it, against the gateway simulator on 127.0.0.1. Every run
 // gets a loopback address on its command line, its own settings store and working folder.
 
+#include "common/legacylocale.h"
 #include "e2etesting.h"
 #include "support/supporttest.h"
 
@@ -8,12 +9,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace quorvane::testing {
 namespace {
@@ -137,15 +137,13 @@ TEST_F(AgainstSimulator, OutputFileThatCannotBeReplacedWholeIsStillRewritten) {
             const fs::path owned = name == "sticky" ? folder / "out.txt" : folder;
             ASSERT_EQ(::chown(folder.c_str(), 0, 0), 0);
             ASSERT_EQ(::chown(owned.c_str(), 0, 0), 0);
-            fs::permissions(folder, name == "sticky" ? fs::perms::all | fs::perms::sticky_bit
-                                                     : fs::perms::owner_all |
-                                                           fs::perms::group_read |
-                                                           fs::perms::group_exec |
-                                                           fs::perms::others_read |
-                                                           fs::perms::others_exec);
+            fs::permissions(folder, name == "sticky"
+                                        ? fs::perms::all | fs::perms::sticky_bit
+                                        : fs::perms::owner_all | fs::perms::group_read |
+                                              fs::perms::group_exec | fs::perms::others_read |
+                                              fs::perms::others_exec);
             fs::permissions(folder / "out.txt", fs::perms::owner_read | fs::perms::owner_write |
-                                                    fs::perms::group_read |
-                                                    fs::perms::group_write |
+                                                    fs::perms::group_read | fs::perms::group_write |
                                                     fs::perms::others_read |
                                                     fs::perms::others_write);
         } else {
@@ -153,11 +151,11 @@ TEST_F(AgainstSimulator, OutputFileThatCannotBeReplacedWholeIsStillRewritten) {
         }
         QStringList arguments = {simulator.address(), QString::fromStdString(name + "/out.txt")};
         if (asRoot) {
-            arguments = QStringList{QStringLiteral("--reuid=65534"),
-                                    QStringLiteral("--regid=65534"),
-                                    QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                                    QStringLiteral(QUORVANE_PROGRAM)} +
-                        arguments;
+            arguments =
+                QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                            QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                            QStringLiteral(QUORVANE_PROGRAM)} +
+                arguments;
         }
         run.start(arguments);
     }
@@ -166,13 +164,42 @@ TEST_F(AgainstSimulator, OutputFileThatCannotBeReplacedWholeIsStillRewritten) {
         SCOPED_TRACE(folders[i]);
         const fs::path folder = runs[i]->workFolder() / folders[i];
         const bool rewritten = QTest::qWaitFor(
-            [&] { return hasReading(lines(readFileBytes(folder / "out.txt"))); },
-            kStartUpBudgetMs);
+            [&] { return hasReading(lines(readFileBytes(folder / "out.txt"))); }, kStartUpBudgetMs);
         fs::permissions(folder, fs::perms::owner_all);
         EXPECT_TRUE(rewritten) << readFileBytes(folder / "out.txt")
                                << runs[i]->process().readAllStandardError().toStdString();
         EXPECT_EQ(namesIn(folder), std::vector<std::string>{"out.txt"});
     }
+}
+
+// A user of a legacy 8-bit locale (de_DE.ISO-8859-1) starts the program in a folder with a
+// Latin-1 name and names the output file there in Latin-1 too: the token is read from that
+// folder and the readings reach the file under the very name given.
+TEST_F(AgainstSimulator, Latin1FolderAndFileNamesWorkInALegacyLocale) {
+    namespace fs = std::filesystem;
+    const LegacyLocale locale;
+    ASSERT_TRUE(locale.ready()) << locale.problem();
+    ProgramRun run(QStringLiteral("/bin/sh"));
+    const std::string folder = "Z\xE4hler";
+    fs::create_directory(run.workFolder() / folder);
+    fs::copy_file(run.workFolder() / "mytoken.txt", run.workFolder() / folder / "mytoken.txt");
+    run.setOutputFile(folder + "/out \xFC.txt");
+    QProcessEnvironment environment = run.process().processEnvironment();
+    environment.insert("LC_ALL", LegacyLocale::kName);
+    if (!locale.locpath().empty()) {
+        environment.insert("LOCPATH", QString::fromStdString(locale.locpath()));
+    }
+    run.process().setProcessEnvironment(environment);
+    // QProcess hands its arguments over in UTF-8; the shell's printf gives them Latin-1 bytes.
+    run.start({QStringLiteral("-c"),
+               QStringLiteral("cd \"$(printf 'Z\\344hler')\" && "
+                              "exec \"$0\" \"$1\" \"$PWD/$(printf 'out \\374.txt')\""),
+               QStringLiteral(QUORVANE_PROGRAM), simulator.address()});
+
+    ASSERT_TRUE(run.waitForOutput(hasReading, kStartUpBudgetMs))
+        << run.process().readAllStandardError().toStdString();
+    EXPECT_EQ(namesIn(run.workFolder() / folder),
+              (std::vector<std::string>{"mytoken.txt", "out \xFC.txt"}));
 }
 
 // Options run before any window: a platform that cannot open one must not matter.

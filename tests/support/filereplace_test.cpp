@@ -1,4 +1,5 @@
 #include "support/filereplace.h"
+#include "support/systemtext.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,16 @@ TEST(ReplaceFile, NamesWithoutAFileFailAsBadNames) {
               errors::kBadFileName);
     EXPECT_EQ(failureNumberOf([] { pathFromText(std::string("a\0b", 3)); }),
               errors::kBadFileName);
+}
+
+// Omega is in no ANSI code page of the Latin scripts; the name goes through the wide API whole.
+TEST(ReplaceFile, NameTypedInUtf8IsTheNameTheFileGetsAndIsToldBack) {
+    testing::TempDir folder;
+    const std::string name = "Z\xC3\xA4hlerst\xC3\xA4nde \xCE\xA9.txt";
+    replaceFile(pathFromText(textOfPath(folder.path()) + "/" + name), "x\r\n");
+    const auto entries = fs::directory_iterator(folder.path());
+    ASSERT_NE(entries, fs::directory_iterator());
+    EXPECT_EQ(textOfPath(entries->path().filename()), name);
 }
 
 TEST(ReplaceFile, FolderInTheWayOfTheFileFailsAndStays) {
