@@ -8,7 +8,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev libgl1-mesa-dev libssl-dev openssl fonts-liberation2
     libgtest-dev libgmock-dev libbenchmark-dev
-    g++-mingw-w64-x86-64-posix wine64 unzip xz-utils
+    g++-mingw-w64-x86-64-posix wine64 unzip xz-utils locales
     clang libclang-rt-14-dev
     xvfb xauth imagemagick xdotool desktop-file-utils curl
 )
