@@ -6,7 +6,8 @@
 #     tests only;
 #  3. runs every test program under Wine, in a fresh Wine prefix, with TZ=UTC,
 #     TZ=Europe/Amsterdam and TZ=Asia/Kolkata (window tests on a virtual X display), and the
-#     caption test again on screens of 144 and 192 dots per inch (150 and 200 %);
+#     caption test again on screens of 144 and 192 dots per inch (150 and 200 %), and the
+#     decimal separator's test under the user locales de-DE and ar-EG;
 #  4. with Qt: packs build-windows/Quorvane-<version>-win64.zip and runs the programs from it,
 #     unpacked into an empty folder, against the gateway simulator of a native build;
 #  5. with Qt: makes the installer build-windows/Quorvane-<version>-win64.msi (with the zip) and
@@ -295,6 +296,41 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
         "$wineserver" -w >/dev/null 2>&1
     done
     export WINEPREFIX=$main_prefix
+fi
+
+# --- 3c. The decimal separator under a German and an Arabic user locale ----------------------
+if [[ $windows_built == 1 ]]; then
+    section "Regional settings under Wine"
+    # Wine takes the user locale from LC_ALL, which must name a locale the C library has: they
+    # are made here with localedef (Debian's package locales), into a folder LOCPATH names.
+    cat >"$work/localeprobe.c" <<'EOF'
+#include <stdio.h>
+#include <windows.h>
+int main(void) {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH];
+    GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH);
+    printf("%ls\n", name);
+    return 0;
+}
+EOF
+    x86_64-w64-mingw32-gcc-posix -O2 -o "$work/localeprobe.exe" "$work/localeprobe.c"
+    separator_test="$windows_dir/bin/support_decimalseparator_test.exe"
+    mkdir -p "$work/locales"
+    for language in de_DE ar_EG; do
+        localedef -c -i "$language" -f UTF-8 "$work/locales/$language.UTF-8" >/dev/null 2>&1
+        name=$(LOCPATH="$work/locales" LC_ALL=$language.UTF-8 "$wine" "$work/localeprobe.exe" \
+            2>/dev/null | tr -d '\r')
+        log="$work/separator-$language.log"
+        if [[ "$name" != "${language/_/-}" ]]; then
+            fail "LC_ALL=$language.UTF-8: Wine's user locale is '$name', not ${language/_/-}"
+        elif LOCPATH="$work/locales" LC_ALL=$language.UTF-8 "$wine" "$separator_test" \
+                >"$log" 2>&1 && ! grep -q SKIPPED "$log"; then
+            pass "decimal separator under the user locale $name: $(grep -c '^\[  *OK' "$log") tests"
+        else
+            fail "decimal separator under the user locale $name"
+            tail -20 "$log" | sed 's/^/    /'
+        fi
+    done
 fi
 
 # --- 4. The package, run from an empty folder ------------------------------------------------

@@ -1,46 +1,17 @@
 #include "app/qtplatform.h"
 
+#include "app/localeformats.h"
+
 #include <QDateTime>
 
 namespace quorvane::app {
 
-QString withoutZone(const QString& format) {
-    QString result;
-    bool quoted = false;
-    bool dropBlanks = false;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (dropBlanks && c.isSpace()) {
-            continue;
-        }
-        dropBlanks = false;
-        if (c == u'\'') {
-            quoted = !quoted;
-            result += c;
-            continue;
-        }
-        if (quoted || c != u't') {
-            result += c;
-            continue;
-        }
-        while (i + 1 < format.size() && format.at(i + 1) == u't') {
-            ++i;
-        }
-        // The zone's own separator goes with it; at the very start it is the blank after it.
-        while (!result.isEmpty() && result.back().isSpace()) {
-            result.chop(1);
-        }
-        dropBlanks = result.isEmpty();
-    }
-    return result;
-}
-
-QtLocaleTexts::QtLocaleTexts(QLocale locale)
-    : m_locale(std::move(locale)),
-      m_timeFormat(withoutZone(m_locale.timeFormat(QLocale::LongFormat))) {}
+QtLocaleTexts::QtLocaleTexts(QLocale locale, std::string decimalSeparator)
+    : m_locale(std::move(locale)), m_timeFormat(timeFormatWithSeconds(m_locale)),
+      m_dateFormat(generalDateFormat(m_locale)), m_decimalSeparator(std::move(decimalSeparator)) {}
 
 std::string QtLocaleTexts::decimalSeparator() const {
-    return m_locale.decimalPoint().toStdString();
+    return m_decimalSeparator;
 }
 
 std::string QtLocaleTexts::groupSeparator() const {
@@ -54,7 +25,7 @@ std::string QtLocaleTexts::timeText(const support::CalendarTime& time) const {
 
 std::string QtLocaleTexts::dateTimeText(const support::CalendarTime& time) const {
     const QDate date(time.year, time.month, time.day);
-    return m_locale.toString(date, QLocale::ShortFormat).toStdString() + " " + timeText(time);
+    return m_locale.toString(date, m_dateFormat).toStdString() + " " + timeText(time);
 }
 
 QtClock::QtClock() {

@@ -390,13 +390,17 @@ void Quorvanefrm::Timer1_Timer() {
 }
 
 void Quorvanefrm::Delay_LostFocus() {
-    const QString typed = QString::fromStdString(text(Box::Delay)).trimmed();
-    const bool digitsOnly =
-        !typed.isEmpty() &&
-        std::all_of(typed.begin(), typed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    bool converted = false;
-    const int milliseconds = digitsOnly ? typed.toInt(&converted) : -1;
-    if (!converted || milliseconds > kLongestDelay) {
+    // Digits of any script count: keyboards for Arabic, Persian or Hindi type their own.
+    const QList<uint> typed = QString::fromStdString(text(Box::Delay)).trimmed().toUcs4();
+    int milliseconds = typed.isEmpty() ? -1 : 0;
+    for (const uint c : typed) {
+        if (QChar::category(c) != QChar::Number_DecimalDigit) {
+            milliseconds = -1;
+            break;
+        }
+        milliseconds = std::min(milliseconds * 10 + QChar::digitValue(c), kLongestDelay + 1);
+    }
+    if (milliseconds < 0 || milliseconds > kLongestDelay) {
         setText(Box::Delay, std::to_string(Timer1.interval()));
         return;
     }

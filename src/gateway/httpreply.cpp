@@ -113,6 +113,26 @@ std::string getRequestBytes(std::string_view target, std::string_view host,
     return request;
 }
 
+std::string queryValue(std::string_view text) {
+    static constexpr std::string_view kKept = "-._~:@/?!$'()*,";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string value;
+    value.reserve(text.size());
+    for (const char c : text) {
+        const bool alphanumeric =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (alphanumeric || kKept.find(c) != std::string_view::npos) {
+            value.push_back(c);
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        value.push_back('%');
+        value.push_back(kHex[byte >> 4]);
+        value.push_back(kHex[byte & 0x0F]);
+    }
+    return value;
+}
+
 HttpReplyReader::HttpReplyReader(std::size_t maxBodyBytes) : m_maxBodyBytes(maxBodyBytes) {}
 
 HttpReplyReader::State HttpReplyReader::append(std::string_view bytes) {

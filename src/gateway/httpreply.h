@@ -17,6 +17,12 @@ namespace quorvane::gateway {
 std::string getRequestBytes(std::string_view target, std::string_view host,
                             std::string_view token);
 
+// `text` as a value in a URL's query: every byte outside RFC 3986's unreserved characters and
+// ":@/?!$'()*," percent-encoded in upper case, so "&", "+", "=", ";", "#", "%", blanks,
+// brackets and the UTF-8 bytes of non-ASCII characters too ("2:05:09 [PM]" gives
+// "2:05:09%20%5BPM%5D"). The result is a valid query value for any server.
+std::string queryValue(std::string_view text);
+
 // Reads the reply to one GET from the bytes of its connection as they arrive: the status line,
 // the header lines and a body framed by Content-Length, by chunked transfer coding or by the
 // end of the connection. Interim 1xx replies are skipped. A header line folded onto the next

@@ -1,5 +1,6 @@
 #include "reading/readingcycle.h"
 
+#include "gateway/httpreply.h"
 #include "reading/displayrules.h"
 #include "reading/replywalk.h"
 #include "support/failure.h"
@@ -140,9 +141,9 @@ void ReadingCycle::RequestReadings() {
     if (tokenDialogVisible()) {
         return;
     }
-    const std::string url =
-        "https://" + m_ports.boxes.text(Box::IP) +
-        "/ivp/meters/readings?cache=" + m_ports.locale.timeText(m_ports.clock.localNow());
+    const std::string url = "https://" + m_ports.boxes.text(Box::IP) +
+                            "/ivp/meters/readings?cache=" +
+                            gateway::queryValue(m_ports.locale.timeText(m_ports.clock.localNow()));
     const std::string token = m_ports.boxes.text(Box::TokenString);
     std::string reply;
     std::string errorText;

@@ -21,11 +21,13 @@ class LocaleTexts {
 public:
     virtual ~LocaleTexts() = default;
 
+    // One ASCII character: "," under German settings, "." under English ones.
     virtual std::string decimalSeparator() const = 0;
     virtual std::string groupSeparator() const = 0;
-    // The time of day with seconds and without a zone name: "14:05:09" or "2:05:09 PM".
+    // The time of day with seconds and nothing of a zone name: "14:05:09" or "2:05:09 PM".
     virtual std::string timeText(const CalendarTime& time) const = 0;
-    // The short date, one blank and timeText(): "2/22/2025 7:22:58 PM".
+    // The date in the locale's order with the year in four digits, one blank and timeText():
+    // "2/22/2025 7:22:58 PM".
     virtual std::string dateTimeText(const CalendarTime& time) const = 0;
 };
 

@@ -79,18 +79,24 @@ TEST_P(DelayBox, LeavingTheBoxSetsTheIntervalOrRefusesTheText) {
     EXPECT_TRUE(rig.window->timer().enabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DelayBox,
-                         ::testing::Values(DelayCase{"Shorter", "250", 250, "250", true},
-                                           DelayCase{"Longest", "65535", 65535, "65535", true},
-                                           DelayCase{"BlanksAround", " 300 ", 300, " 300 ", true},
-                                           DelayCase{"ZeroStopsTheTicks", "0", 0, "0", false},
-                                           DelayCase{"LettersRefused", "abc", 1000, "1000", true},
-                                           DelayCase{"TooLargeRefused", "70000", 1000, "1000",
-                                                     true},
-                                           DelayCase{"NegativeRefused", "-1", 1000, "1000", true},
-                                           DelayCase{"FractionRefused", "2.5", 1000, "1000", true},
-                                           DelayCase{"EmptyRefused", "", 1000, "1000", true}),
-                         rowName<DelayCase>);
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DelayBox,
+    ::testing::Values(DelayCase{"Shorter", "250", 250, "250", true},
+                      DelayCase{"Longest", "65535", 65535, "65535", true},
+                      DelayCase{"BlanksAround", " 300 ", 300, " 300 ", true},
+                      DelayCase{"ZeroStopsTheTicks", "0", 0, "0", false},
+                      DelayCase{"LettersRefused", "abc", 1000, "1000", true},
+                      DelayCase{"TooLargeRefused", "70000", 1000, "1000", true},
+                      DelayCase{"NegativeRefused", "-1", 1000, "1000", true},
+                      DelayCase{"FractionRefused", "2.5", 1000, "1000", true},
+                      DelayCase{"EmptyRefused", "", 1000, "1000", true},
+                      DelayCase{"ArabicIndicDigits", "٢٥٠", 250, "٢٥٠", true},
+                      DelayCase{"PersianDigits", "۲۵۰", 250, "۲۵۰", true},
+                      DelayCase{"DevanagariDigits", "२५०", 250, "२५०", true},
+                      DelayCase{"DevanagariTooLargeRefused", "७००००", 1000, "1000", true},
+                      DelayCase{"BeyondThirtyTwoBitsRefused", "4294967546", 1000, "1000", true},
+                      DelayCase{"SuperscriptRefused", "2²", 1000, "1000", true}),
+    rowName<DelayCase>);
 
 TEST_F(Polling, ZeroDelayHoldsThroughStartUntilAnotherDelay) {
     enterDelay("0");

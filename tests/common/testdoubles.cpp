@@ -61,7 +61,8 @@ std::string twoDigits(int value) {
 } // namespace
 
 std::string FixedLocale::timeText(const support::CalendarTime& time) const {
-    return twoDigits(time.hour) + ":" + twoDigits(time.minute) + ":" + twoDigits(time.second);
+    return twoDigits(time.hour) + ":" + twoDigits(time.minute) + ":" + twoDigits(time.second) +
+           timeSuffix;
 }
 
 std::string FixedLocale::dateTimeText(const support::CalendarTime& time) const {

@@ -54,6 +54,8 @@ public:
 
     std::string decimal = ".";
     std::string group = ",";
+    // Written after every time of day, such as a day period " PM".
+    std::string timeSuffix;
 };
 
 // A clock that moves only when told.

@@ -23,9 +23,9 @@ constexpr const char* kFw82 = "readings-fw8.2.4345-production-and-net.json";
 
 // fw7.6.175's reply in UTC and en_US: 1693745133; 488.925 W produced, 36.162 W exported, so
 // 452.7 W used and the grid line negative.
-const OutputLines kFw76Lines = {"9/3/23 12:45:33 PM", "488.9", "452.7", "-36.2 "};
+const OutputLines kFw76Lines = {"9/3/2023 12:45:33 PM", "488.9", "452.7", "-36.2 "};
 // fw8.2.4345's reply in UTC: 1748577049; 807.326 W produced, 199.234 W imported.
-const OutputLines kFw82Lines = {"5/30/25 3:50:49 AM", "807.3", "1,006.5", "199.2"};
+const OutputLines kFw82Lines = {"5/30/2025 3:50:49 AM", "807.3", "1,006.5", "199.2"};
 
 constexpr int kReadingBudgetMs = 20000;
 // The client gives up on a silent gateway after ten seconds.

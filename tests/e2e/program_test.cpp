@@ -45,7 +45,7 @@ TEST_F(AgainstSimulator, ReadingsReachTheOutputFileAndAFailedRequestShowsWrongAd
         << run.process().readAllStandardError().toStdString();
     const std::vector<std::string> shown = run.output();
     // 1693745133 in UTC, in the short date and long time of en_US.
-    EXPECT_EQ(shown[0], "9/3/23 12:45:33 PM");
+    EXPECT_EQ(shown[0], "9/3/2023 12:45:33 PM");
     EXPECT_EQ(shown[1], "488.9");
 
     simulator.close();

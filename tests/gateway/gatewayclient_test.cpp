@@ -40,6 +40,17 @@ TEST_F(GatewayClientRequest, SendsBearerTokenAndAcceptAndReturnsTheBody) {
     EXPECT_TRUE(messageBox.shown.empty());
 }
 
+TEST_F(GatewayClientRequest, SendsAPercentEncodedQueryAsItIs) {
+    simulator.setFixedReply(200, "{}");
+    const std::string target = "/ivp/meters/readings?cache=%E4%B8%8B%E5%8D%882:05:09%20%5B%5D";
+    Outcome outcome;
+    client->ApiGet("https://" + simulator.address().toStdString() + target, gatewayToken(),
+                   outcome.reply, outcome.errorText);
+    EXPECT_EQ(outcome.errorText, "");
+    ASSERT_TRUE(simulator.lastRequest());
+    EXPECT_EQ(simulator.lastRequest()->target.toStdString(), target);
+}
+
 TEST_F(GatewayClientRequest, EmptyTokenSendsNoAuthorizationHeader) {
     simulator.setToken({});
 

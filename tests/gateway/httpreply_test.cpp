@@ -110,6 +110,34 @@ std::string replyWithHeadOf(std::size_t size) {
 
 // --- The request ------------------------------------------------------------------------------
 
+struct QueryRow {
+    const char* name;
+    std::string text;
+    std::string expected;
+};
+
+void PrintTo(const QueryRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class QueryValue : public ::testing::TestWithParam<QueryRow> {};
+
+TEST_P(QueryValue, HoldsOnlyQueryCharactersAndPercentEncodesTheRest) {
+    EXPECT_EQ(queryValue(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, QueryValue,
+    ::testing::Values(QueryRow{"TwentyFourHourTimeUnchanged", "14:05:09", "14:05:09"},
+                      QueryRow{"BlankBeforeDayPeriod", "2:05:09 PM", "2:05:09%20PM"},
+                      QueryRow{"NonAsciiDayPeriodAndBrackets", "\u4E0B\u534822:59:07 []",
+                               "%E4%B8%8B%E5%8D%8822:59:07%20%5B%5D"},
+                      QueryRow{"NoBreakSpaceAndDot", "14.05.09\u00A0Uhr", "14.05.09%C2%A0Uhr"},
+                      QueryRow{"QueryDelimitersAndPercent", "a&b=c+d;e#f%g\"h",
+                               "a%26b%3Dc%2Bd%3Be%23f%25g%22h"},
+                      QueryRow{"KeptPunctuation", "-._~:@/?!$'()*,", "-._~:@/?!$'()*,"}),
+    [](const ::testing::TestParamInfo<QueryRow>& row) { return std::string(row.param.name); });
+
 struct RequestRow {
     const char* name;
     std::string target;

@@ -197,7 +197,7 @@ TEST(ReadingCycle, CurrentsTakeThePowerFactorStoredWhenTheyAreMet) {
     EXPECT_DOUBLE_EQ(rig.cycle.gridPowerFactor(2), 1.0);
 }
 
-TEST(ReadingCycle, RequestCarriesAddressTimeOfDayAndTokenUnchanged) {
+TEST(ReadingCycle, RequestCarriesAddressUnchangedTimeOfDayAsQueryValueAndToken) {
     CycleRig rig;
     rig.boxes.setText(Box::IP, " 127.0.0.1:8443");
     rig.boxes.setText(Box::TokenString, "eyJ token\r\n");
@@ -207,6 +207,13 @@ TEST(ReadingCycle, RequestCarriesAddressTimeOfDayAndTokenUnchanged) {
     EXPECT_EQ(rig.http.requests[0].first,
               "https:// 127.0.0.1:8443/ivp/meters/readings?cache=07:05:09");
     EXPECT_EQ(rig.http.requests[0].second, "eyJ token\r\n");
+
+    // A time text that is no valid query value goes percent-encoded.
+    rig.locale.timeSuffix = " [\u4E0B\u5348]";
+    rig.read("[]");
+    ASSERT_EQ(rig.http.requests.size(), 2U);
+    EXPECT_EQ(rig.http.requests[1].first, "https:// 127.0.0.1:8443/ivp/meters/"
+                                          "readings?cache=07:05:09%20%5B%E4%B8%8B%E5%8D%88%5D");
 }
 
 TEST(ReadingCycle, FailedOrEmptyRequestShowsWrongAddressAndTouchesNothingElse) {
