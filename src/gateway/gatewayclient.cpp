@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "gateway/certificatepins.h"
+#include "gateway/connectioncheck.h"
 #include "gateway/httpreply.h"
 #include "gateway/tokenfile.h"
 #include "support/failure.h"
@@ -338,9 +339,13 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
                                          : std::string_view(target.constData(), target.size()),
                         std::string_view(host.constData(), host.size()), token);
 
-    // A kept connection with unread bytes has heard something it was not asked for.
+    // A kept connection with unread bytes has heard something it was not asked for. One that
+    // the gateway closed is let go before the request too, from what the system knows of it:
+    // Qt learns of the close only when it next gets to read the socket, and a request written
+    // before that may wait for its whole time-out (seen under Wine after a gateway restart).
     if (m_kept && (m_keptOrigin != origin || m_kept->state() != QAbstractSocket::ConnectedState ||
-                   !m_kept->isEncrypted() || m_kept->bytesAvailable() > 0)) {
+                   !m_kept->isEncrypted() || m_kept->bytesAvailable() > 0 ||
+                   !connectionIdle(m_kept->socketDescriptor()))) {
         m_kept->abort();
         m_kept.reset();
     }

@@ -89,6 +89,24 @@ TEST_F(GatewayClientRequest, FiftyPollsShareOneTlsConnection) {
     EXPECT_EQ(simulator.connectionsAccepted(), 1);
 }
 
+TEST_F(GatewayClientRequest, GatewayRestartedOnTheSamePortIsAskedOnANewConnectionAtOnce) {
+    // A request written on the connection the gateway dropped would wait for the time-out.
+    client->setTimeout(2s);
+    ASSERT_EQ(get().errorText, "");
+    for (int restart = 1; restart <= 10; ++restart) {
+        const quint16 port = simulator.port();
+        simulator.close();
+        ASSERT_TRUE(simulator.listen(port)) << simulator.errorString().toStdString();
+
+        const Outcome outcome = get();
+
+        ASSERT_EQ(outcome.errorText, "") << "restart " << restart;
+        ASSERT_NE(outcome.reply, "") << "restart " << restart;
+    }
+    EXPECT_EQ(simulator.connectionsAccepted(), 11);
+    EXPECT_EQ(simulator.requestsReceived(), 11);
+}
+
 TEST_F(GatewayClientRequest, WindowEventsAreHandledWhileWaiting) {
     simulator.setReplyDelay(200);
     bool handledWhilePending = false;
