@@ -341,8 +341,9 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
 
     // A kept connection with unread bytes has heard something it was not asked for. One that
     // the gateway closed is let go before the request too, from what the system knows of it:
-    // Qt learns of the close only when it next gets to read the socket, and a request written
-    // before that may wait for its whole time-out (seen under Wine after a gateway restart).
+    // Qt learns of the close only once the event loop has delivered the socket's notification,
+    // and a request written on a closed connection depends on a further notification to fail
+    // over to a new one, or waits for the whole time-out.
     if (m_kept && (m_keptOrigin != origin || m_kept->state() != QAbstractSocket::ConnectedState ||
                    !m_kept->isEncrypted() || m_kept->bytesAvailable() > 0 ||
                    !connectionIdle(m_kept->socketDescriptor()))) {
