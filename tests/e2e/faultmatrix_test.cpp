@@ -447,6 +447,31 @@ INSTANTIATE_TEST_SUITE_P(
                                     false}),
     rowName<UnattendedRow>);
 
+// A gateway slower than the delay between requests: the ticks that come while a request is in
+// flight are skipped, so requests never overlap and one connection carries them one by one.
+TEST(SlowGateway, RequestsNeverOverlap) {
+    GatewayThread gateway([](sim::GatewaySimulator& s) {
+        serveGoodReadings(s);
+        s.setReplyDelay(700);
+    });
+    WindowRun program(gateway.address());
+    program.startUp();
+    program.typeDelay("100");
+    int received = 0;
+    int connections = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            gateway.invoke([&](sim::GatewaySimulator& s) {
+                received = s.requestsReceived();
+                connections = s.connectionsAccepted();
+            });
+            return received >= 5;
+        },
+        kReadingBudgetMs));
+    EXPECT_EQ(connections, 1);
+    EXPECT_EQ(program.output(), kFw76Lines);
+}
+
 // The built program keeps the pin in its settings file and sends nothing to a gateway that
 // presents another certificate.
 TEST(ProgramOutOfProcess, ChangedCertificateIsRefusedAndNothingIsSent) {
