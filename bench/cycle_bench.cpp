@@ -38,12 +38,13 @@ struct CycleRig {
     testing::TempDir dir;
     testing::MemoryBoxes boxes;
     testing::RecordingNotices notices;
+    testing::RecordingReplyBox replyBox;
     FixedReply http{testing::testData(kReply)};
     testing::ManualClock clock;
     testing::FixedLocale locale;
     testing::FixedZone zone;
     support::ErrorLog log{clock, locale, dir.path()};
-    reading::ReadingCycle cycle{{boxes, notices, http, clock, locale, zone, log, {}}};
+    reading::ReadingCycle cycle{{boxes, notices, replyBox, http, clock, locale, zone, log, {}}};
 
     CycleRig() {
         zone.zone = {1, -60};

@@ -234,6 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     testing::MemoryBoxes boxes;
     testing::RecordingNotices notices;
+    testing::RecordingReplyBox replyBox;
     testing::ScriptedHttp http;
     testing::ManualClock clock;
     testing::FixedLocale locale;
@@ -244,7 +245,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::FixedZone zone;
     zone.zone = kZones[(setUp >> 2) & 3];
     support::ErrorLog log(clock, locale, folder.path());
-    reading::ReadingCycle cycle({boxes, notices, http, clock, locale, zone, log, {}});
+    reading::ReadingCycle cycle({boxes, notices, replyBox, http, clock, locale, zone, log, {}});
     cycle.setConsumptionVariant(consumptionVariant);
     boxes.writeCheck = (setUp & 32) != 0 ? 0 : 1;
     boxes.setText(Box::OutFile, outPath.string());

@@ -27,8 +27,9 @@ using MenuCommands = std::array<MenuCommand, 4>;
 // Appends a separator and the commands to the window's menu, and calls `run` with a command's
 // identifier when the user chooses it. Windows: the system menu (texts in the ANSI code page),
 // taking the WM_SYSCOMMAND messages whose wParam is exactly one of the identifiers and passing
-// every other message on. Elsewhere: the context menu of the window and of the labels it has at
-// this call (text boxes keep their edit menus).
+// every other message on; Alt+Space opens the menu the system's way, so that a command chosen
+// by keyboard comes the same road as one chosen with the mouse. Elsewhere: the context menu of the
+// window and of the labels it has at this call (text boxes keep their edit menus).
 void installWindowMenu(QWidget& window, const MenuCommands& commands,
                        const std::function<void(int)>& run);
 

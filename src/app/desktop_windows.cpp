@@ -46,6 +46,18 @@ void appendSystemMenuItems(HWND handle, const MenuCommands& commands) {
     }
 }
 
+// Opens the window's system menu for the keyboard, as Windows does on Alt+Space in a window of
+// its own: the first item highlighted, the chosen command sent as WM_SYSCOMMAND to the window.
+void openSystemMenuByKeyboard(HWND handle) {
+    // The space's character is already queued behind its key; the menu would take it as Enter.
+    MSG pending;
+    if (PeekMessageW(&pending, handle, WM_SYSCHAR, WM_SYSCHAR, PM_NOREMOVE) &&
+        pending.wParam == VK_SPACE) {
+        PeekMessageW(&pending, handle, WM_SYSCHAR, WM_SYSCHAR, PM_REMOVE);
+    }
+    DefWindowProcW(handle, WM_SYSCOMMAND, SC_KEYMENU, VK_SPACE);
+}
+
 // A window procedure put in front of Qt's for one window (comctl32's window subclassing):
 // `handle` sees every message first and says whether it took it; all others go on unchanged.
 // Lives as long as the window, as its child; a new native window (after some window-flag
@@ -140,7 +152,16 @@ void installWindowMenu(QWidget& window, const MenuCommands& commands,
     };
     new WindowProcedure(
         window,
-        [run, isCommand](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+        [run, isCommand](HWND handle, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            if (message == WM_SYSKEYDOWN && wParam == VK_SPACE &&
+                (HIWORD(lParam) & KF_ALTDOWN) != 0) {
+                // Qt opens the system menu on Alt+Space itself and hands the chosen command
+                // straight to its own window procedure, past this one. The system's own way
+                // instead, as from the caption icon: the command then comes through here.
+                openSystemMenuByKeyboard(handle);
+                result = 0;
+                return true;
+            }
             if (message != WM_SYSCOMMAND || !isCommand(wParam)) {
                 return false;
             }

@@ -3,7 +3,21 @@
 namespace quorvane::app {
 
 PollTimer::PollTimer(QObject* parent) : QObject(parent) {
-    connect(&m_timer, &QTimer::timeout, this, &PollTimer::tick);
+    // Qt fires no timer again while its own handler still runs, and a tick's reading cycle can
+    // wait in a modal window (a failure notice, the message box for an "error" reply) for as long
+    // as nobody is at the desk. The tick is therefore queued and the handler returns at once:
+    // ticks go on under the modal window, each in an event loop of its own.
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                // Stopped meanwhile: no tick after Stop.
+                if (ticking()) {
+                    emit tick();
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void PollTimer::setEnabled(bool on) {

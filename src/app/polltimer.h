@@ -7,7 +7,8 @@ namespace quorvane::app {
 
 // The polling timer as the window sees it: an enabled state and an interval of 0 to 65535
 // milliseconds. It ticks only while enabled with an interval other than 0 (a plain QTimer with
-// interval 0 would fire without pause).
+// interval 0 would fire without pause). Ticks come also while the handler of an earlier one is
+// still running (waiting in a modal window).
 class PollTimer final : public QObject {
     Q_OBJECT
 

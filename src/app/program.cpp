@@ -69,8 +69,9 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
     const QtLocaleTexts locale;
     support::SystemZoneSource zones;
 
-    Quorvanefrm window(WindowServices{gateway.http(), clock, locale, zones, *settings, programPath,
-                                      argumentLine, [&gateway] { gateway.endRequest(); }});
+    Quorvanefrm window(WindowServices{gateway.http(), gateway.replyBox(), clock, locale, zones,
+                                      *settings, programPath, argumentLine,
+                                      [&gateway] { gateway.endRequest(); }});
 
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
@@ -96,7 +97,7 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
 struct GatewayAccess::Parts {
     ErrorReplyBox replyBox;
     gateway::CertificatePins pins;
-    gateway::GatewayClient client{pins, replyBox};
+    gateway::GatewayClient client{pins};
     TokenExpiryNote note{client, [] { return QDateTime::currentDateTime(); }, QLocale()};
 };
 
@@ -106,6 +107,10 @@ GatewayAccess::~GatewayAccess() = default;
 
 gateway::HttpGet& GatewayAccess::http() {
     return m_parts->note;
+}
+
+gateway::ReplyMessageBox& GatewayAccess::replyBox() {
+    return m_parts->replyBox;
 }
 
 void GatewayAccess::endRequest() {

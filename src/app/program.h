@@ -4,7 +4,8 @@
 
 namespace quorvane::gateway {
 class HttpGet;
-}
+class ReplyMessageBox;
+} // namespace quorvane::gateway
 
 namespace quorvane::app {
 
@@ -23,6 +24,7 @@ public:
     GatewayAccess& operator=(const GatewayAccess&) = delete;
 
     gateway::HttpGet& http();
+    gateway::ReplyMessageBox& replyBox();
     // Ends a request that is under way and closes its message box (the window is closing).
     void endRequest();
 

@@ -221,9 +221,10 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
     setClientTwips(*this, 4410, 1530);
     setBackColour(Box::Grid, support::colours::kLightRed);
 
-    m_cycle = std::make_unique<reading::ReadingCycle>(reading::ReadingPorts{
-        *this, *this, m_services.http, m_services.clock, m_services.locale, m_services.zones,
-        m_errorLog, [this] { return m_tokenDialog && m_tokenDialog->isVisible(); }});
+    m_cycle = std::make_unique<reading::ReadingCycle>(
+        reading::ReadingPorts{*this, *this, m_services.replyBox, m_services.http, m_services.clock,
+                              m_services.locale, m_services.zones, m_errorLog,
+                              [this] { return m_tokenDialog && m_tokenDialog->isVisible(); }});
 
     connect(findChild<QPushButton*>("Startbtn"), &QPushButton::clicked, this,
             &Quorvanefrm::Startbtn_Click);

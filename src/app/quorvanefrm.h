@@ -4,6 +4,7 @@
 #include "app/polltimer.h"
 #include "app/windowoptions.h"
 #include "gateway/httpget.h"
+#include "gateway/replymessagebox.h"
 #include "reading/readingcycle.h"
 #include "support/clock.h"
 #include "support/displayboxes.h"
@@ -31,6 +32,8 @@ class frmTimeoutMsg;
 // What the main window works with that lives outside it.
 struct WindowServices {
     gateway::HttpGet& http;
+    // Shows a gateway reply that contains "error".
+    gateway::ReplyMessageBox& replyBox;
     support::Clock& clock;
     const support::LocaleTexts& locale;
     support::ZoneSource& zones;

@@ -13,8 +13,8 @@
 #include <QUrl>
 
 #include "gateway/certificatepins.h"
+#include "gateway/connectioncheck.h"
 #include "gateway/httpreply.h"
-#include "gateway/replymessagebox.h"
 #include "gateway/tokenfile.h"
 #include "support/failure.h"
 
@@ -83,18 +83,6 @@ QString standardReason(int status) {
     default:
         return QStringLiteral("HTTP status ") + QString::number(status);
     }
-}
-
-// The first `count` characters of a UTF-8 text, never cutting a character in two.
-std::string firstCharacters(const std::string& utf8, std::size_t count) {
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const bool startsCharacter = (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80;
-        if (startsCharacter && seen++ == count) {
-            return utf8.substr(0, i);
-        }
-    }
-    return utf8;
 }
 
 // Short enough for the notice window; the option has a line of its own, so it is never broken.
@@ -232,8 +220,7 @@ struct GatewayClient::Call {
     }
 };
 
-GatewayClient::GatewayClient(CertificatePins& pins, ReplyMessageBox& messageBox)
-    : m_pins(pins), m_messageBox(messageBox) {}
+GatewayClient::GatewayClient(CertificatePins& pins) : m_pins(pins) {}
 
 GatewayClient::~GatewayClient() {
     for (Call* call : m_calls) {
@@ -334,10 +321,6 @@ void GatewayClient::ApiGet(const std::string& url, const std::string& token, std
     QStringDecoder decoder(QStringDecoder::Utf8);
     reply = QString(decoder(QByteArrayView(body.data(), static_cast<qsizetype>(body.size()))))
                 .toStdString();
-    if (reply.find("error") != std::string::npos) {
-        // The client may be gone once the box has closed: nothing after this touches it.
-        m_messageBox.showReply(firstCharacters(reply, kMessageBoxCharacters));
-    }
 }
 
 bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& token) {
@@ -356,9 +339,14 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
                                          : std::string_view(target.constData(), target.size()),
                         std::string_view(host.constData(), host.size()), token);
 
-    // A kept connection with unread bytes has heard something it was not asked for.
+    // A kept connection with unread bytes has heard something it was not asked for. One that
+    // the gateway closed is let go before the request too, from what the system knows of it:
+    // Qt learns of the close only once the event loop has delivered the socket's notification,
+    // and a request written on a closed connection depends on a further notification to fail
+    // over to a new one, or waits for the whole time-out.
     if (m_kept && (m_keptOrigin != origin || m_kept->state() != QAbstractSocket::ConnectedState ||
-                   !m_kept->isEncrypted() || m_kept->bytesAvailable() > 0)) {
+                   !m_kept->isEncrypted() || m_kept->bytesAvailable() > 0 ||
+                   !connectionIdle(m_kept->socketDescriptor()))) {
         m_kept->abort();
         m_kept.reset();
     }

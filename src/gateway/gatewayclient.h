@@ -18,7 +18,6 @@ class QUrl;
 namespace quorvane::gateway {
 
 class CertificatePins;
-class ReplyMessageBox;
 
 // Failure numbers of ApiGet. They are the Windows HTTP client's codes for the same situations
 // (the HRESULT form of its 12xxx errors), so an error text reads as it does there; a failed
@@ -68,11 +67,8 @@ public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{10000};
     // The largest reply body accepted, in bytes.
     static constexpr std::int64_t kMaxReplyBytes = 4 * 1024 * 1024;
-    // How many characters of a reply containing "error" the message box gets at most.
-    static constexpr std::size_t kMessageBoxCharacters = 2000;
-
-    // `pins` and `messageBox` must outlive the client.
-    GatewayClient(CertificatePins& pins, ReplyMessageBox& messageBox);
+    // `pins` must outlive the client.
+    explicit GatewayClient(CertificatePins& pins);
     // Ends pending requests; a pending ApiGet then returns with kCancelled.
     ~GatewayClient() override;
     GatewayClient(const GatewayClient&) = delete;
@@ -83,8 +79,7 @@ public:
     // sent. Fails with kTimedOut when no complete reply is in within timeout() of the call,
     // with kCancelled after abort() or when the application quits meanwhile; a reply whose HTTP
     // status is outside 200-299 fails with "Error <status>: <reason phrase>". The body is read
-    // as UTF-8 (a byte order mark dropped); one containing "error" is first shown (at most kMessageBoxCharacters of it) in
-    // the message box, and still returned whole.
+    // as UTF-8 (a byte order mark dropped).
     void ApiGet(const std::string& url, const std::string& token, std::string& reply,
                 std::string& errorText) override;
 
@@ -115,7 +110,6 @@ private:
     std::string failureOf(const Call& call) const;
 
     CertificatePins& m_pins;
-    ReplyMessageBox& m_messageBox;
     std::chrono::milliseconds m_timeout = kDefaultTimeout;
     std::vector<Call*> m_calls;
     // The connection kept open after the last reply, and the address ("host:port") it serves.

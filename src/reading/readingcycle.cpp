@@ -8,6 +8,8 @@
 #include "support/outputfile.h"
 #include "support/timeconversion.h"
 
+#include <cstddef>
+#include <string>
 #include <utility>
 
 namespace quorvane::reading {
@@ -16,19 +18,43 @@ using support::Box;
 
 namespace {
 
-// Marks a cycle as running for as long as it lasts, however it ends.
-class RunningFlag {
+// Counts a cycle as running for as long as it lasts, however it ends.
+class RunningCount {
 public:
-    explicit RunningFlag(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
-    RunningFlag(const RunningFlag&) = delete;
-    RunningFlag& operator=(const RunningFlag&) = delete;
+    explicit RunningCount(int& count) : m_count(count) { ++m_count; }
+    ~RunningCount() { --m_count; }
+    RunningCount(const RunningCount&) = delete;
+    RunningCount& operator=(const RunningCount&) = delete;
+
+private:
+    int& m_count;
+};
+
+// Holds a flag up for as long as it lives, however the scope ends.
+class RaisedFlag {
+public:
+    explicit RaisedFlag(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~RaisedFlag() { m_flag = false; }
+    RaisedFlag(const RaisedFlag&) = delete;
+    RaisedFlag& operator=(const RaisedFlag&) = delete;
 
 private:
     bool& m_flag;
 };
 
 constexpr std::int32_t kFailureNoticeTime = 15000;
+
+// The first `count` characters of a UTF-8 text, never cutting a character in two.
+std::string firstCharacters(const std::string& utf8, std::size_t count) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const bool startsCharacter = (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80;
+        if (startsCharacter && seen++ == count) {
+            return utf8.substr(0, i);
+        }
+    }
+    return utf8;
+}
 
 } // namespace
 
@@ -79,7 +105,7 @@ std::int32_t ReadingCycle::timeZoneBias() const {
 }
 
 bool ReadingCycle::running() const {
-    return m_running;
+    return m_running > 0;
 }
 
 const std::string& ReadingCycle::responseText() const {
@@ -91,12 +117,12 @@ double ReadingCycle::gridPowerFactor(int phase) const {
 }
 
 void ReadingCycle::QuorvaneRead() {
-    // A cycle started from inside another (a timer tick while a notice or message box is up)
-    // would walk the previous reply again and show it as new.
-    if (m_running) {
+    // Requests never overlap. The window stays responsive while one is in flight, and a tick
+    // then would only pile up requests behind a slow gateway.
+    if (m_requestInFlight) {
         return;
     }
-    const RunningFlag running(m_running);
+    const RunningCount running(m_running);
     auto& boxes = m_ports.boxes;
     support::Trap trap = support::Trap::resumeSilently();
 
@@ -107,9 +133,20 @@ void ReadingCycle::QuorvaneRead() {
     if (dialogVisible) {
         return;
     }
-    m_phases.resetCounters();
+    const std::uint64_t cycleNumber = ++m_cyclesStarted;
     const std::uint32_t StartTick = m_ports.clock.tickCount();
-    trap.run([&] { RequestReadings(); });
+    // The reply stays local until the cycle shows it: later cycles may run meanwhile, under
+    // this one's notice or message box, and use ResponseText for their own replies.
+    std::string reply = m_responseText;
+    trap.run([&] { RequestReadings(reply); });
+    if (m_lastShownCycle > cycleNumber) {
+        // A later cycle has shown a newer reading while this one waited; its own is older.
+        return;
+    }
+    m_lastShownCycle = cycleNumber;
+    m_responseText = std::move(reply);
+    // Counted from here: a cycle that ran under this one's modal window has counted its own.
+    m_phases.resetCounters();
     trap.run([&] {
         // Unsigned subtraction keeps the count right across a wrap of the tick counter.
         const std::uint32_t elapsed = m_ports.clock.tickCount() - StartTick;
@@ -137,7 +174,7 @@ bool ReadingCycle::tokenDialogVisible() const {
     return m_ports.tokenDialogVisible && m_ports.tokenDialogVisible();
 }
 
-void ReadingCycle::RequestReadings() {
+void ReadingCycle::RequestReadings(std::string& reply) {
     if (tokenDialogVisible()) {
         return;
     }
@@ -145,19 +182,23 @@ void ReadingCycle::RequestReadings() {
                             "/ivp/meters/readings?cache=" +
                             gateway::queryValue(m_ports.locale.timeText(m_ports.clock.localNow()));
     const std::string token = m_ports.boxes.text(Box::TokenString);
-    std::string reply;
     std::string errorText;
-    m_ports.http.ApiGet(url, token, reply, errorText);
+    {
+        const RaisedFlag inFlight(m_requestInFlight);
+        m_ports.http.ApiGet(url, token, reply, errorText);
+    }
     if (!errorText.empty()) {
-        // The previous reply stays until the notice has closed, and goes even when the notice
-        // cannot be shown: walking it again would show and write an old reading as new.
-        struct DropReply {
-            std::string& reply;
-            ~DropReply() { reply.clear(); }
-        } dropReply{m_responseText};
+        // Dropped before the notice, which raises at once when another one is up: walking the
+        // previous reply again would show and write an old reading as new.
+        reply.clear();
         m_ports.notices.TestTimeoutMsgBox("API Call Failed: " + errorText, kFailureNoticeTime);
-    } else {
-        m_responseText = std::move(reply);
+        return;
+    }
+    if (reply.find("error") != std::string::npos && !m_replyBoxShown) {
+        // One box at a time: a later reply containing "error" while this one is up is used as
+        // usual, without a box of its own, so that no stack of boxes builds up unattended.
+        const RaisedFlag boxShown(m_replyBoxShown);
+        m_ports.replyBox.showReply(firstCharacters(reply, kMessageBoxCharacters));
     }
 }
 

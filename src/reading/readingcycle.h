@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gateway/httpget.h"
+#include "gateway/replymessagebox.h"
 #include "reading/phasevalues.h"
 #include "support/clock.h"
 #include "support/displayboxes.h"
@@ -19,6 +20,8 @@ namespace quorvane::reading {
 struct ReadingPorts {
     support::DisplayBoxes& boxes;
     support::Notices& notices;
+    // The modal box that shows a reply containing "error".
+    gateway::ReplyMessageBox& replyBox;
     gateway::HttpGet& http;
     support::Clock& clock;
     const support::LocaleTexts& locale;
@@ -46,11 +49,18 @@ public:
     void updateTimeZoneBias();
     std::int32_t timeZoneBias() const;
 
-    // One reading cycle. Does nothing at all while another cycle is still running. The first
-    // failure is absorbed; a second ends the cycle before Save and passes to the caller.
+    // How many characters of a reply containing "error" the message box gets at most.
+    static constexpr std::size_t kMessageBoxCharacters = 2000;
+
+    // One reading cycle. The first failure is absorbed; a second ends the cycle before Save and
+    // passes to the caller. Does nothing at all while a request is in flight (requests never
+    // overlap) or the token dialog is visible; a cycle asked for while an earlier one waits in
+    // a failure notice or the "error" message box runs with a request of its own. An earlier
+    // cycle that resumes after a later one has shown its reading ends without touching the
+    // display or the output file.
     void QuorvaneRead();
 
-    // Whether a cycle is running now.
+    // Whether a cycle is running now (also one that waits in a notice or message box).
     bool running() const;
 
     // The body of the last reply; empty after a failed request.
@@ -63,15 +73,23 @@ private:
     class Walk;
 
     bool tokenDialogVisible() const;
-    // Requests the readings into ResponseText; announces a failure for 15 s and then empties it.
-    void RequestReadings();
+    // Requests the readings into `reply`. A failure is announced for 15 s and leaves `reply`
+    // empty; a reply containing "error" is shown in the message box, unless one is up already.
+    void RequestReadings(std::string& reply);
     // Shows a "timestamp" entry in TimeStamp while that still reads "0".
     void timeStampRule(std::string_view currentItem);
 
     ReadingPorts m_ports;
     bool m_consumptionVariant = false;
     std::int32_t m_timeZoneBias = 0;
-    bool m_running = false;
+    // Cycles now running, nested in the modal windows of earlier ones.
+    int m_running = 0;
+    bool m_requestInFlight = false;
+    bool m_replyBoxShown = false;
+    // Numbers of the cycles in their order of starting: the last one started, and the last one
+    // that went on to show its reply.
+    std::uint64_t m_cyclesStarted = 0;
+    std::uint64_t m_lastShownCycle = 0;
     // Whether this cycle has already looked at the time zone again.
     bool m_zoneChecked = false;
     std::string m_responseText;

@@ -63,7 +63,7 @@ bool ModalWatcher::eventFilter(QObject* watched, QEvent* event) {
 WindowRig::WindowRig(std::string programPath, std::string arguments)
     : settings(app::openUserSettings()) {
     window = std::make_unique<app::Quorvanefrm>(
-        app::WindowServices{http, clock, locale, zones, *settings, std::move(programPath),
+        app::WindowServices{http, replyBox, clock, locale, zones, *settings, std::move(programPath),
                             std::move(arguments), [this] { ++endRequests; }});
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/errorreplybox.h"
 #include "app/quorvanefrm.h"
 #include "common/testdoubles.h"
 
@@ -60,6 +61,7 @@ struct WindowRig {
                        std::string arguments = "127.0.0.1:1 out.txt");
 
     ScriptedHttp http;
+    app::ErrorReplyBox replyBox;
     ManualClock clock;
     FixedLocale locale;
     FixedZone zones;

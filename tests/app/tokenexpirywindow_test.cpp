@@ -122,8 +122,9 @@ TEST_P(RefusedToken, FailureNoticeNamesTheExpiryOfAnExpiredToken) {
     app::GatewayAccess gateway;
     WindowRig rig;
     rig.window = std::make_unique<app::Quorvanefrm>(app::WindowServices{
-        gateway.http(), rig.clock, rig.locale, rig.zones, *rig.settings, "/opt/quorvane/Quorvane",
-        simulator.address().toStdString() + " out.txt", [&gateway] { gateway.endRequest(); }});
+        gateway.http(), gateway.replyBox(), rig.clock, rig.locale, rig.zones, *rig.settings,
+        "/opt/quorvane/Quorvane", simulator.address().toStdString() + " out.txt",
+        [&gateway] { gateway.endRequest(); }});
     startUp(rig);
 
     std::vector<std::string> notices;

@@ -1,5 +1,7 @@
 #include "common/testdoubles.h"
 
+#include "support/failure.h"
+
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -27,7 +29,9 @@ MemoryBoxes::MemoryBoxes() {
     }
 }
 
-std::string MemoryBoxes::text(Box box) const { return m_entries.at(static_cast<std::size_t>(box)).text; }
+std::string MemoryBoxes::text(Box box) const {
+    return m_entries.at(static_cast<std::size_t>(box)).text;
+}
 
 void MemoryBoxes::setText(Box box, std::string_view text) {
     m_entries.at(static_cast<std::size_t>(box)).text = std::string(text);
@@ -73,6 +77,21 @@ std::string FixedLocale::dateTimeText(const support::CalendarTime& time) const {
 
 void RecordingNotices::TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) {
     shown.emplace_back(message, timeout);
+    if (m_up) {
+        support::raise(support::errors::kFormAlreadyShown);
+    }
+    if (whileShown) {
+        m_up = true;
+        struct Down {
+            bool& up;
+            ~Down() { up = false; }
+        } down{m_up};
+        whileShown();
+    }
+}
+
+void RecordingReplyBox::showReply(const std::string& text) {
+    shown.push_back(text);
     if (whileShown) {
         whileShown();
     }
@@ -105,8 +124,8 @@ TempDir::TempDir() {
     std::random_device random;
     const auto base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("quorvane-test-" + std::to_string(random()) + "-" +
-                                 std::to_string(counter++));
+        auto candidate =
+            base / ("quorvane-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
         if (std::filesystem::create_directory(candidate)) {
             m_path = candidate;
             return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gateway/httpget.h"
+#include "gateway/replymessagebox.h"
 #include "support/clock.h"
 #include "support/displayboxes.h"
 #include "support/localetexts.h"
@@ -80,13 +81,27 @@ public:
     int calls = 0;
 };
 
-// Notices recorded instead of shown.
+// Notices recorded instead of shown. A notice asked for while one is "up" is recorded and
+// raises errors::kFormAlreadyShown, as the window's does.
 class RecordingNotices : public support::Notices {
 public:
     void TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) override;
 
     std::vector<std::pair<std::string, std::int32_t>> shown;
     // Run while the notice is "up" (for example to start another cycle from inside it).
+    std::function<void()> whileShown;
+
+private:
+    bool m_up = false;
+};
+
+// Message boxes for replies containing "error" recorded instead of shown.
+class RecordingReplyBox : public gateway::ReplyMessageBox {
+public:
+    void showReply(const std::string& text) override;
+
+    std::vector<std::string> shown;
+    // Run while the box is "up" (for example to start another cycle from inside it).
     std::function<void()> whileShown;
 };
 

@@ -5,12 +5,15 @@
 #    licence texts, and nothing outside it is needed;
 #  - Quorvane.exe, started with a loopback address and a file name with non-ASCII letters, writes
 #    readings into that file; the four system-menu commands sent as WM_SYSCOMMAND change its
-#    outer size, its z-order and show the About box, 1012 changes nothing; WM_CLOSE ends it
+#    outer size, its z-order and show the About box, 1012 changes nothing; the same four chosen
+#    from the menu that Alt+Space opens, by real keyboard input, do the same, and Minimize still
+#    works from there; WM_CLOSE ends it
 #    normally and leaves the seven settings in the registry as REG_SZ values, also those that an
 #    earlier run had stored as numbers;
 #  - after the gateway got a new certificate, the program sends it nothing;
 #  - after --forget-certificates, QuorvaneB.exe from the same folder writes readings, and the end
 #    of the user's session saves its settings;
+#  - a gateway restarted on the same port ten times is asked again within 2 s each time;
 #  - on a screen of 120 dots per inch, the stored twips give the same outer size and place.
 # Usage: check-windows-package.sh ZIP SIMULATOR WINDOWSPROBE
 # Environment: WINEPREFIX (a prepared prefix, best with a virtual desktop), DISPLAY.
@@ -63,8 +66,9 @@ registry_value() { # the type and text of a value of section Settings
         sed -E 's/ {2,}/ /g'
 }
 
-start_simulator() { # start_simulator PORT
-    "$simulator" --port "$1" --token "$token" -v >"$work/simulator.out" 2>"$work/simulator.log" &
+start_simulator() { # start_simulator PORT [SIMULATOR-OPTIONS...]
+    "$simulator" --port "$1" --token "$token" -v "${@:2}" >"$work/simulator.out" \
+        2>"$work/simulator.log" &
     simulator_pid=$!
     for _ in $(seq 100); do
         grep -q '^listening on' "$work/simulator.out" 2>/dev/null && break
@@ -196,6 +200,44 @@ if [[ -n "$about" ]]; then
 else
     fail "1015 showed no About box"
 fi
+# The same four commands from the keyboard: Alt+Space opens the system menu with its first item
+# highlighted, Up wraps round to the last ("About..."), the commands come above it in turn.
+menu_keys() { # menu_keys WHAT KEYS...
+    local what=$1
+    shift
+    probe menukeys "$window" "$@" >/dev/null || fail "$what: the system menu did not open and close by keyboard"
+    sleep 0.5
+}
+menu_keys "Show Settings... by keyboard" up up up enter
+read -r width height <<<"$(probe size "$window")"
+expect_twips "outer width after Show Settings... by keyboard" "$width" 9165
+menu_keys "Show Settings... by keyboard again" up up up enter
+read -r width height <<<"$(probe size "$window")"
+expect_twips "outer width after Show Settings... by keyboard again" "$width" 5265
+menu_keys "Show Phases... by keyboard" up up enter
+read -r width height <<<"$(probe size "$window")"
+expect_twips "outer height after Show Phases... by keyboard" "$height" 3560
+menu_keys "Show Phases... by keyboard again" up up enter
+read -r width height <<<"$(probe size "$window")"
+expect_twips "outer height after Show Phases... by keyboard again" "$height" 2160
+menu_keys "Stay On Top toggle.. by keyboard" up up up up enter
+expect "topmost after Stay On Top toggle.. by keyboard" "$(probe topmost "$window")" 0
+menu_keys "Stay On Top toggle.. by keyboard again" up up up up enter
+expect "topmost after Stay On Top toggle.. by keyboard again" "$(probe topmost "$window")" 1
+probe menukeys "$window" up enter >/dev/null &
+about=$(probe about 10)
+wait $!
+if [[ -n "$about" ]]; then
+    expect "About box by keyboard" "$(head -1 <<<"$about")" "Quorvane, Display Envoy info realtime."
+else
+    fail "About... by keyboard showed no About box"
+fi
+# The system's own commands still work from the keyboard: Minimize by its underlined letter.
+menu_keys "Minimize by keyboard" n
+expect "minimised after Minimize by keyboard" "$(probe iconic "$window")" 1
+probe syscommand "$window" 0xF120 >/dev/null # SC_RESTORE
+sleep 0.5
+expect "restored after SC_RESTORE" "$(probe iconic "$window")" 0
 # Back to the phase panel, so that the sizes stored at the close are not the design ones.
 probe syscommand "$window" 1013 >/dev/null
 sleep 0.5
@@ -255,6 +297,45 @@ if [[ -n "$window" ]]; then
     expect "Width stored at the session's end" "$(registry_value Width)" "REG_SZ 9165"
 fi
 stop_simulator
+
+# --- A gateway restarted on the same port, ten times -----------------------------------------
+# With the certificate it had, as a real gateway keeps it. The kept connection that the gateway
+# dropped must not hold the next request for the client's ten seconds: each time the restarted
+# gateway is asked within 2 s (the delay is 1 s) and the reading reaches the file.
+if openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/gateway.key" -out "$work/gateway.pem" \
+    -subj /CN=127.0.0.1 -days 2 >/dev/null 2>&1; then
+    keep_certificate=(--cert "$work/gateway.pem" --key "$work/gateway.key")
+    start_simulator 0 "${keep_certificate[@]}"
+    start_program Quorvane.exe "127.0.0.1:$port" restart.txt
+    if [[ -n "$window" ]] && wait_for_reading "$folder/restart.txt"; then
+        late=()
+        for restart in $(seq 10); do
+            stop_simulator
+            start_simulator "$port" "${keep_certificate[@]}"
+            asked=0
+            for _ in $(seq 20); do
+                grep -q "GET /ivp/meters/readings" "$work/simulator.log" && { asked=1; break; }
+                sleep 0.1
+            done
+            ((asked)) || late+=("$restart")
+        done
+        # The reading of the last restart, and no failure notice's "Wrong/No IP address".
+        sleep 1.5
+        if ((${#late[@]} == 0)); then
+            pass "after each of ten restarts on the same port the gateway was asked within 2 s"
+        else
+            fail "after restarts ${late[*]} of ten the gateway was not asked within 2 s"
+        fi
+        expect "the reading after the restarts" "$(head -1 "$folder/restart.txt" | tr -d '\r' |
+            grep -c 'Wrong/No IP address')" 0
+    else
+        fail "Quorvane.exe wrote no reading before the restarts"
+    fi
+    [[ -n "$window" ]] && close_program "Quorvane.exe after the gateway's restarts"
+    stop_simulator
+else
+    fail "openssl made no certificate for the restarted gateway"
+fi
 
 # --- At 120 dots per inch -----------------------------------------------------------------------
 # A fresh prefix whose screen has 120 pixels to the inch (125 %): the stored twips are the same

@@ -117,8 +117,9 @@ WindowRun::WindowRun(const QString& gatewayAddress, const std::string& token)
     writeFileBytes(m_places.work() / "mytoken.txt", token);
     m_settings = app::openUserSettings();
     m_window = std::make_unique<app::Quorvanefrm>(app::WindowServices{
-        m_gateway.http(), m_clock, m_locale, m_zones, *m_settings, "/usr/bin/Quorvane",
-        gatewayAddress.toStdString() + " out.txt", [this] { m_gateway.endRequest(); }});
+        m_gateway.http(), m_gateway.replyBox(), m_clock, m_locale, m_zones, *m_settings,
+        "/usr/bin/Quorvane", gatewayAddress.toStdString() + " out.txt",
+        [this] { m_gateway.endRequest(); }});
 }
 
 WindowRun::~WindowRun() {

@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <array>
 #include <gtest/gtest.h>
@@ -360,6 +361,116 @@ INSTANTIATE_TEST_SUITE_P(Slow, FaultMatrix, ::testing::Values(
                   "Error -2147012894: The gateway did not answer within 10 seconds")),
     rowName<FaultRow>);
 // clang-format on
+
+// Left running unattended: the gateway fails for a while, and nobody closes what the first
+// failure opened. The readings reach the output file underneath it once the gateway answers
+// again, and the later failures open nothing more.
+struct UnattendedRow {
+    std::string name;
+    // Puts the failure on, on the simulator's thread.
+    std::function<void(sim::GatewaySimulator&)> failure;
+    // Whether the window left open is the message box (else the failure notice).
+    bool messageBox;
+};
+
+void PrintTo(const UnattendedRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class Unattended : public ::testing::TestWithParam<UnattendedRow> {};
+
+TEST_P(Unattended, ReadingsReachTheFileWhileTheFirstWindowIsStillOpen) {
+    const UnattendedRow& row = GetParam();
+    GatewayThread gateway(serveGoodReadings);
+    WindowRun program(gateway.address());
+    program.startUp();
+    ASSERT_TRUE(program.waitForOutput([](const OutputLines& l) { return l == kFw76Lines; },
+                                      kReadingBudgetMs));
+    const auto requests = [&gateway] {
+        int received = 0;
+        gateway.invoke([&](sim::GatewaySimulator& s) { received = s.requestsReceived(); });
+        return received;
+    };
+    // The first window's cycle waits in it; what follows runs inside its modal loop, as the
+    // program's own later cycles do.
+    std::vector<QPointer<QWidget>> opened;
+    bool looked = false;
+    const ModalWatcher watcher([&](QWidget& modal) {
+        opened.emplace_back(&modal);
+        if (opened.size() > 1) {
+            return;
+        }
+        const QPointer<QWidget> first = &modal;
+        EXPECT_EQ(qobject_cast<QMessageBox*>(&modal) != nullptr, row.messageBox);
+        // More failed cycles under the open window.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return requests() >= 3; }, kNoticeBudgetMs));
+        gateway.invoke([](sim::GatewaySimulator& s) {
+            serveGoodReadings(s);
+            s.setFixedReply(200, fixture(kFw82));
+        });
+        EXPECT_TRUE(program.waitForOutput([](const OutputLines& l) { return l == kFw82Lines; },
+                                          kReadingBudgetMs))
+            << ::testing::PrintToString(program.output());
+        EXPECT_TRUE(first && first->isVisible());
+        looked = true;
+        if (auto* box = qobject_cast<QMessageBox*>(first.data())) {
+            box->button(QMessageBox::Ok)->click();
+        } else if (first) {
+            press(*first, "cmdClose");
+        }
+    });
+    gateway.invoke([&](sim::GatewaySimulator& s) {
+        row.failure(s);
+        s.resetCounters();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return looked; }, kNoticeBudgetMs + 2 * kReadingBudgetMs));
+
+    // The first cycle, resumed once its window closed, left the newer reading alone; readings
+    // go on.
+    const int closedAfter = requests();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests() >= closedAfter + 2; }, kReadingBudgetMs));
+    EXPECT_EQ(program.output(), kFw82Lines);
+    EXPECT_EQ(program.window().text(Box::Production), kFw82Lines[1]);
+    EXPECT_EQ(opened.size(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Unattended,
+    ::testing::Values(UnattendedRow{"ErrorReplies",
+                                    [](sim::GatewaySimulator& s) {
+                                        s.setFixedReply(200,
+                                                        QByteArrayLiteral(R"({"error":"busy"})"));
+                                    },
+                                    true},
+                      UnattendedRow{"RefusedToken",
+                                    [](sim::GatewaySimulator& s) { s.setToken("another"); },
+                                    false}),
+    rowName<UnattendedRow>);
+
+// A gateway slower than the delay between requests: the ticks that come while a request is in
+// flight are skipped, so requests never overlap and one connection carries them one by one.
+TEST(SlowGateway, RequestsNeverOverlap) {
+    GatewayThread gateway([](sim::GatewaySimulator& s) {
+        serveGoodReadings(s);
+        s.setReplyDelay(700);
+    });
+    WindowRun program(gateway.address());
+    program.startUp();
+    program.typeDelay("100");
+    int received = 0;
+    int connections = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            gateway.invoke([&](sim::GatewaySimulator& s) {
+                received = s.requestsReceived();
+                connections = s.connectionsAccepted();
+            });
+            return received >= 5;
+        },
+        kReadingBudgetMs));
+    EXPECT_EQ(connections, 1);
+    EXPECT_EQ(program.output(), kFw76Lines);
+}
 
 // The built program keeps the pin in its settings file and sends nothing to a gateway that
 // presents another certificate.

@@ -7,6 +7,11 @@
 //   windowsprobe place HANDLE                 outer left and top edge in twips
 //   windowsprobe topmost HANDLE               1 while it is a topmost window, else 0
 //   windowsprobe syscommand HANDLE ID         posts WM_SYSCOMMAND with wParam ID
+//   windowsprobe menukeys HANDLE KEY...       brings the window to the front, opens its system
+//                                             menu with Alt+Space and presses the keys in it
+//                                             ("up", "down", "enter" or a letter), all as
+//                                             keyboard input; waits until the menu has closed
+//   windowsprobe iconic HANDLE                1 while it is minimised, else 0
 //   windowsprobe about [SECONDS]              waits for the message box "About", prints its text
 //                                             and whether it shows an icon, closes it
 //   windowsprobe gone TITLE-START [SECONDS]   waits until no such window is left
@@ -94,8 +99,70 @@ RECT outerTwips(HWND window) {
                 outer.bottom * 1440 / dpiY};
 }
 
+// Presses (and releases) a key as the keyboard would.
+void press(WORD key, bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+void tap(WORD key) {
+    press(key, true);
+    press(key, false);
+}
+
+// A shown popup menu (the system menu while it is open).
+HWND shownMenu() {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+// Alt+Space on `window`, then `keys` in the menu. False when the menu did not open or close.
+bool menuKeys(HWND window, int count, char** keys) {
+    SetForegroundWindow(window);
+    SetActiveWindow(window);
+    if (waitFor([window] { return GetForegroundWindow() == window ? window : nullptr; }, 5) ==
+        nullptr) {
+        std::fputs("the window did not come to the front\n", stderr);
+        return false;
+    }
+    press(VK_MENU, true);
+    tap(VK_SPACE);
+    press(VK_MENU, false);
+    if (waitFor(shownMenu, 5) == nullptr) {
+        std::fputs("Alt+Space opened no menu\n", stderr);
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        const std::string key = keys[i];
+        if (key == "up") {
+            tap(VK_UP);
+        } else if (key == "down") {
+            tap(VK_DOWN);
+        } else if (key == "enter") {
+            tap(VK_RETURN);
+        } else if (key.size() == 1) {
+            tap(static_cast<WORD>(VkKeyScanW(static_cast<wchar_t>(key[0])) & 0xFF));
+        }
+    }
+    const ULONGLONG end = GetTickCount64() + 5000;
+    while (shownMenu() != nullptr) {
+        if (GetTickCount64() >= end) {
+            std::fputs("the menu is still open\n", stderr);
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
 int usage() {
-    std::fputs("usage: windowsprobe find|size|topmost|syscommand|about|gone|close ...\n", stderr);
+    std::fputs("usage: windowsprobe find|size|place|topmost|iconic|syscommand|menukeys|about|gone|"
+               "close ...\n",
+               stderr);
     return 2;
 }
 
@@ -165,6 +232,13 @@ int main(int argc, char** argv) {
     if (command == "syscommand" && argc >= 4) {
         PostMessageW(window, WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)),
                      0);
+        return 0;
+    }
+    if (command == "menukeys") {
+        return menuKeys(window, argc - 3, argv + 3) ? 0 : 1;
+    }
+    if (command == "iconic") {
+        std::printf("%d\n", IsIconic(window) ? 1 : 0);
         return 0;
     }
     if (command == "close") {

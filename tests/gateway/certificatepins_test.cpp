@@ -91,7 +91,7 @@ TEST_F(GatewayCertificate, PinFromAnEarlierRunRefusesAnotherCertificate) {
                          CertificatePins::fingerprint(freshCertificate()));
     }
     CertificatePins reloaded(std::make_unique<QSettings>(pinFile(), QSettings::IniFormat));
-    GatewayClient freshClient(reloaded, messageBox);
+    GatewayClient freshClient(reloaded);
     std::string reply;
     std::string errorText;
 

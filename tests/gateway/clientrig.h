@@ -12,18 +12,9 @@
 #include "common/testdoubles.h"
 #include "gateway/certificatepins.h"
 #include "gateway/gatewayclient.h"
-#include "gateway/replymessagebox.h"
 #include "sim/gatewaysimulator.h"
 
 namespace quorvane::gateway {
-
-// Message boxes recorded instead of shown.
-class RecordingMessageBox : public ReplyMessageBox {
-public:
-    void showReply(const std::string& text) override { shown.push_back(text); }
-
-    std::vector<std::string> shown;
-};
 
 // The real client against the real simulator on loopback, in this thread's event loop, with a
 // pin store in the test's own folder.
@@ -63,8 +54,7 @@ protected:
     testing::TempDir folder;
     sim::GatewaySimulator simulator;
     CertificatePins pins{std::make_unique<QSettings>(pinFile(), QSettings::IniFormat)};
-    RecordingMessageBox messageBox;
-    std::unique_ptr<GatewayClient> client = std::make_unique<GatewayClient>(pins, messageBox);
+    std::unique_ptr<GatewayClient> client = std::make_unique<GatewayClient>(pins);
 };
 
 } // namespace quorvane::gateway

@@ -24,6 +24,7 @@ struct CycleRig {
     TempDir dir;
     MemoryBoxes boxes;
     RecordingNotices notices;
+    RecordingReplyBox replyBox;
     ScriptedHttp http;
     ManualClock clock;
     FixedLocale locale;
@@ -31,7 +32,7 @@ struct CycleRig {
     support::ErrorLog log{clock, locale, dir.path()};
     bool dialogVisible = false;
     bool dialogFails = false;
-    reading::ReadingCycle cycle{{boxes, notices, http, clock, locale, zone, log, [this] {
+    reading::ReadingCycle cycle{{boxes, notices, replyBox, http, clock, locale, zone, log, [this] {
                                      if (dialogFails) {
                                          support::raise(support::errors::kTypeMismatch);
                                      }

@@ -286,36 +286,181 @@ TEST(ReadingCycle, OpenTokenDialogChangesNothingAtAll) {
     EXPECT_FALSE(std::filesystem::exists(rig.outPath()));
 }
 
-TEST(ReadingCycle, CycleAskedToStartInsideAnotherDoesNothing) {
-    for (const bool insideNotice : {true, false}) {
-        SCOPED_TRACE(insideNotice ? "inside the failure notice" : "inside the request");
+TEST(ReadingCycle, TickUnderAModalWindowRunsACycleOfItsOwnAndTheOlderOneThenLeavesAllAlone) {
+    // Where the first cycle is when the next tick comes.
+    enum class Where { Request, Notice, ReplyBox };
+    struct Row {
+        const char* name;
+        Where where;
+        ScriptedHttp::Answer first;
+        ScriptedHttp::Answer second;
+        // The token dialog is up at the second tick.
+        bool dialogAtSecondTick;
+        std::size_t requests;
+        std::size_t notices;
+        std::size_t replyBoxes;
+        // Shown at the end; the reading before both cycles had production 488.9.
+        const char* production;
+        bool wrongAddress;
+        // The first cycle showed its own reply when it resumed.
+        bool firstShows;
+    };
+    const std::string busy = R"({"error":"busy"})";
+    const std::vector<Row> rows = {
+        {"InFlightRequestSkipsTheTick",
+         Where::Request,
+         {testData(kFw83), ""},
+         {testData(kFw82), ""},
+         false,
+         2,
+         0,
+         0,
+         "5,235.7",
+         false,
+         true},
+        {"UnderFailureNotice",
+         Where::Notice,
+         {"", "Error 1: timed out"},
+         {testData(kFw82), ""},
+         false,
+         3,
+         1,
+         0,
+         "807.3",
+         false,
+         false},
+        {"UnderErrorBox",
+         Where::ReplyBox,
+         {busy, ""},
+         {testData(kFw82), ""},
+         false,
+         3,
+         0,
+         1,
+         "807.3",
+         false,
+         false},
+        // One box at a time; the second reply is walked as usual (no keys: "0").
+        {"ErrorReplyUnderErrorBoxOpensNoSecondBox",
+         Where::ReplyBox,
+         {busy, ""},
+         {R"({"error":"still busy"})", ""},
+         false,
+         3,
+         0,
+         1,
+         "0",
+         false,
+         false},
+        // The second notice cannot be shown; its cycle still drops the previous reply.
+        {"FailureUnderFailureNotice",
+         Where::Notice,
+         {"", "Error 1: timed out"},
+         {"", "Error 2: refused"},
+         false,
+         3,
+         2,
+         0,
+         "488.9",
+         true,
+         false},
+        {"TokenDialogUpAtTheTickUnderErrorBox",
+         Where::ReplyBox,
+         {busy, ""},
+         {testData(kFw82), ""},
+         true,
+         2,
+         0,
+         1,
+         "0",
+         false,
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         CycleRig rig;
         rig.read(testData(kFw76));
+        bool runningInside = false;
         int changesBefore = -1;
         int changesAfter = -1;
-        bool runningInside = false;
-        const auto nested = [&] {
+        std::string fileAfter;
+        const auto tick = [&] {
             runningInside = rig.cycle.running();
             changesBefore = rig.boxes.changes;
+            rig.dialogVisible = row.dialogAtSecondTick;
             rig.cycle.QuorvaneRead();
+            rig.dialogVisible = false;
             changesAfter = rig.boxes.changes;
+            fileAfter = rig.outFile();
         };
-        if (insideNotice) {
-            rig.notices.whileShown = nested;
-            rig.http.answers.push_back({"", "Error 1: timed out"});
-        } else {
-            rig.http.duringRequest = nested;
-            rig.http.answers.push_back({testData(kFw83), ""});
+        switch (row.where) {
+        case Where::Request:
+            rig.http.duringRequest = tick;
+            break;
+        case Where::Notice:
+            rig.notices.whileShown = tick;
+            break;
+        case Where::ReplyBox:
+            rig.replyBox.whileShown = tick;
+            break;
         }
-        rig.http.answers.push_back({testData(kFw82), ""});
+        rig.http.answers = {row.first, row.second};
         rig.cycle.QuorvaneRead();
 
         EXPECT_TRUE(runningInside);
         EXPECT_FALSE(rig.cycle.running());
-        EXPECT_EQ(changesAfter, changesBefore);
-        EXPECT_EQ(rig.http.requests.size(), 2U);
-        EXPECT_EQ(rig.notices.shown.size(), insideNotice ? 1U : 0U);
-        EXPECT_EQ(rig.boxes.text(Box::Production), insideNotice ? "488.9" : "5,235.7");
+        EXPECT_EQ(rig.http.requests.size(), row.requests);
+        EXPECT_EQ(rig.notices.shown.size(), row.notices);
+        EXPECT_EQ(rig.replyBox.shown.size(), row.replyBoxes);
+        EXPECT_EQ(rig.boxes.text(Box::Production), row.production);
+        EXPECT_EQ(rig.boxes.text(Box::TimeStamp) == "Wrong/No IP address", row.wrongAddress);
+        if (row.requests == 3) {
+            EXPECT_GT(changesAfter, changesBefore);
+        } else {
+            EXPECT_EQ(changesAfter, changesBefore);
+        }
+        if (row.firstShows) {
+            EXPECT_GT(rig.boxes.changes, changesAfter);
+        } else {
+            EXPECT_EQ(rig.boxes.changes, changesAfter);
+            EXPECT_EQ(rig.outFile(), fileAfter);
+        }
+        EXPECT_EQ(rig.outFile().rfind("Wrong/No IP address", 0) == 0, row.wrongAddress);
+    }
+}
+
+TEST(ReadingCycle, ErrorReplyIsShownInTheBoxThenWalkedWhole) {
+    const auto repeated = [](const std::string& piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) {
+            text += piece;
+        }
+        return text;
+    };
+    struct Row {
+        const char* name;
+        std::string body;
+        std::vector<std::string> shown;
+    };
+    const std::vector<Row> rows = {
+        {"LowerCaseErrorShown", R"({"error":"busy"})", {R"({"error":"busy"})"}},
+        {"CapitalisedErrorNotShown", R"({"Error":"busy"})", {}},
+        // 2,000 characters of a 3,000-character reply; "é" is two bytes and stays whole.
+        {"HugeBodyShownCutToTwoThousandCharacters",
+         "error" + repeated("\xc3\xa9", 2995),
+         {"error" + repeated("\xc3\xa9", 1995)}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CycleRig rig;
+        std::string replyWhileShown = "none";
+        rig.replyBox.whileShown = [&] { replyWhileShown = rig.cycle.responseText(); };
+        rig.read(row.body);
+        EXPECT_EQ(rig.replyBox.shown, row.shown);
+        // The previous reply (none) until the box has closed, then the whole body.
+        EXPECT_EQ(replyWhileShown, row.shown.empty() ? "none" : "");
+        EXPECT_EQ(rig.cycle.responseText(), row.body);
+        EXPECT_EQ(rig.boxes.text(Box::Production), "0");
     }
 }
 
