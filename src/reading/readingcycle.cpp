@@ -1,5 +1,6 @@
 #include "reading/readingcycle.h"
 
+#include "gateway/gatewayaddress.h"
 #include "reading/displayrules.h"
 #include "reading/replywalk.h"
 #include "support/failure.h"
@@ -141,7 +142,7 @@ void ReadingCycle::RequestReadings() {
         return;
     }
     const std::string url =
-        "https://" + m_ports.boxes.text(Box::IP) +
+        "https://" + gateway::urlAddress(m_ports.boxes.text(Box::IP)) +
         "/ivp/meters/readings?cache=" + m_ports.locale.timeText(m_ports.clock.localNow());
     const std::string token = m_ports.boxes.text(Box::TokenString);
     std::string reply;
