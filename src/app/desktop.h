@@ -51,4 +51,11 @@ void setOuterGeometry(QWidget& window, const QRect& outer);
 // it has been closed.
 void showInformation(QWidget* owner, const QString& title, const QString& text);
 
+// Makes the standard output and error of an option that ends the program at once
+// (--forget-certificates, --help) reach the user, and says whether they do. Windows: a windowed
+// program started from a console (Command Prompt, PowerShell) writes to that console, one whose
+// output is redirected to that file or pipe; one started from Explorer, Win+R or a shortcut has
+// neither, and false is returned. Elsewhere standard output is always there: true.
+bool attachStartingConsole();
+
 } // namespace quorvane::app::desktop

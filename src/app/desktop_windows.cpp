@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QWidget>
+#include <cstdio>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -185,6 +186,18 @@ void setOuterGeometry(QWidget& window, const QRect& outer) {
 void showInformation(QWidget* owner, const QString& title, const QString& text) {
     HWND ownerHandle = owner != nullptr ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
     MessageBoxW(ownerHandle, wideText(text), wideText(title), MB_OK | MB_ICONINFORMATION);
+}
+
+bool attachStartingConsole() {
+    // A windowed program has no console of its own; its texts go to the one it was started from.
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+        return true;
+    }
+    // Without a console, output redirected to a file or a pipe is still a place to write.
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    return output != nullptr && output != INVALID_HANDLE_VALUE;
 }
 
 } // namespace quorvane::app::desktop

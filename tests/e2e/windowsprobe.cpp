@@ -9,6 +9,10 @@
 //   windowsprobe syscommand HANDLE ID         posts WM_SYSCOMMAND with wParam ID
 //   windowsprobe about [SECONDS]              waits for the message box "About", prints its text
 //                                             and whether it shows an icon, closes it
+//   windowsprobe box TITLE [SECONDS]          the same for the message box titled TITLE
+//   windowsprobe detached EXE ARGUMENT...     starts EXE as Explorer does, without a console or
+//                                             standard handles; prints nothing
+//   windowsprobe keys HANDLE esc|alt+t        brings the window to the front and types the keys
 //   windowsprobe gone TITLE-START [SECONDS]   waits until no such window is left
 //   windowsprobe close HANDLE                 posts WM_CLOSE
 // Exits 1 when what it waits for does not come.
@@ -18,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -95,7 +100,9 @@ RECT outerTwips(HWND window) {
 }
 
 int usage() {
-    std::fputs("usage: windowsprobe find|size|topmost|syscommand|about|gone|close ...\n", stderr);
+    std::fputs("usage: windowsprobe find|size|place|topmost|syscommand|about|box|detached|keys|"
+               "gone|close ...\n",
+               stderr);
     return 2;
 }
 
@@ -127,9 +134,27 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (command == "about") {
-        HWND box =
-            waitFor([] { return FindWindowW(L"#32770", L"About"); }, seconds(argc, argv, 2, 10));
+    if (command == "detached" && argc >= 3) {
+        std::wstring line = L"\"" + wide(argv[2]) + L"\"";
+        for (int i = 3; i < argc; ++i) {
+            line += L" " + wide(argv[i]);
+        }
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                            nullptr, nullptr, &startup, &process)) {
+            return 1;
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return 0;
+    }
+    if (command == "about" || (command == "box" && argc >= 3)) {
+        const bool about = command == "about";
+        const std::wstring title = about ? std::wstring(L"About") : wide(argv[2]);
+        HWND box = waitFor([&] { return FindWindowW(L"#32770", title.c_str()); },
+                           seconds(argc, argv, about ? 2 : 3, 10));
         if (box == nullptr) {
             return 1;
         }
@@ -170,6 +195,35 @@ int main(int argc, char** argv) {
     if (command == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
         return 0;
+    }
+    if (command == "keys" && argc >= 4) {
+        const std::string keys = argv[3];
+        std::vector<WORD> pressed;
+        if (keys == "esc") {
+            pressed = {VK_ESCAPE};
+        } else if (keys == "alt+t") {
+            pressed = {VK_MENU, 'T'};
+        } else {
+            return usage();
+        }
+        SetForegroundWindow(window);
+        Sleep(200);
+        std::vector<INPUT> inputs;
+        for (WORD key : pressed) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = key;
+            inputs.push_back(input);
+        }
+        for (auto key = pressed.rbegin(); key != pressed.rend(); ++key) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = *key;
+            input.ki.dwFlags = KEYEVENTF_KEYUP;
+            inputs.push_back(input);
+        }
+        const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+        return sent == inputs.size() ? 0 : 1;
     }
     return usage();
 }
