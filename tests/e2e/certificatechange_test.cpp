@@ -34,6 +34,10 @@ QString detailsOf(const QSslCertificate& certificate) {
 struct Owner {
     QString answer = QStringLiteral("cmdKeepRefusing");
     std::function<void()> whileAsked;
+    // Timer ticks to run with the dialog open before answering it.
+    int ticksToWait = 0;
+    // Whether those ticks started nothing: no other dialog, no notice, no request.
+    bool quietWhileAsked = true;
     std::vector<QString> dialogs;
     std::vector<std::string> notices;
     int requestsWhenAnswered = -1;
@@ -89,7 +93,17 @@ protected:
         return ModalWatcher([this, &owner](QWidget& modal) {
             if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
                 owner.dialogs.push_back(box->windowTitle() + "\n" + box->text());
+                const std::size_t dialogsBefore = owner.dialogs.size();
+                const std::size_t noticesBefore = owner.notices.size();
+                // Qt holds back the timer whose tick is still running; a tick from elsewhere must
+                // find the cycle busy all the same.
+                for (int tick = 0; tick < owner.ticksToWait; ++tick) {
+                    program.window().Timer1_Timer();
+                }
                 owner.requestsWhenAnswered = requestsReceived();
+                owner.quietWhileAsked =
+                    owner.quietWhileAsked && owner.dialogs.size() == dialogsBefore &&
+                    owner.notices.size() == noticesBefore && owner.requestsWhenAnswered == 0;
                 if (owner.whileAsked) {
                     owner.whileAsked();
                     return;
@@ -112,6 +126,7 @@ TEST_F(CertificateChange, KeepRefusingAsksOnceAndTrustingGoesOnInTheSameCycle) {
         gateway::CertificatePins::fingerprint(gateway.firstCertificate().certificate);
     const QString second = renewCertificate();
     Owner owner;
+    owner.ticksToWait = 3;
     const ModalWatcher watcher = answering(owner);
 
     // Refused: each poll fails with the notice; the owner was asked only the first time.
@@ -126,7 +141,9 @@ TEST_F(CertificateChange, KeepRefusingAsksOnceAndTrustingGoesOnInTheSameCycle) {
                second + "\n" + detailsOf(currentCertificate()) + "\n\nTrusted so far\nSHA-256: " +
                first + "\n" + detailsOf(gateway.firstCertificate().certificate))
                   .toStdString());
-    EXPECT_EQ(owner.requestsWhenAnswered, 0);
+    // Three ticks with the dialog open started no cycle.
+    EXPECT_TRUE(owner.quietWhileAsked);
+    owner.ticksToWait = 0;
     EXPECT_TRUE(owner.notices[0].starts_with("API Call Failed: Error -2147012727: The gateway "))
         << owner.notices[0];
     EXPECT_EQ(program.output(), kRefusedLines);
