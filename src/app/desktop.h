@@ -34,6 +34,8 @@ void installWindowMenu(QWidget& window, const MenuCommands& commands,
 
 // Closes `window` as its close box would when the user's session ends (Windows: on
 // WM_ENDSESSION, before the system ends the process); elsewhere the program's end signals do it.
+// Windows: also when another program asks the window to close (WM_CLOSE, as taskkill sends it)
+// while a notice or dialog of the program is up, which Qt alone would ignore.
 void closeWhenSessionEnds(QWidget& window);
 
 // Keeps the top-level `window` above other windows, or no longer, without recreating, hiding or

@@ -1,5 +1,6 @@
 #include "app/desktop.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QFont>
 #include <QEvent>
@@ -154,12 +155,20 @@ void installWindowMenu(QWidget& window, const MenuCommands& commands,
 
 void closeWhenSessionEnds(QWidget& window) {
     // The process may be ended as soon as WM_ENDSESSION returns: the window closes before.
-    new WindowProcedure(window, [&window](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT&) {
-        if (message == WM_ENDSESSION && wParam != FALSE) {
-            window.close();
-        }
-        return false;
-    });
+    new WindowProcedure(
+        window, [&window](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+            if (message == WM_ENDSESSION && wParam != FALSE) {
+                window.close();
+            }
+            // Qt drops the close of a window that a modal window blocks; the window closes all
+            // the same, and its close ends the modal one.
+            if (message == WM_CLOSE && QApplication::activeModalWidget() != nullptr) {
+                window.close();
+                result = 0;
+                return true;
+            }
+            return false;
+        });
 }
 
 void setStaysOnTop(QWidget& window, bool on) {

@@ -222,7 +222,7 @@ start_simulator "$port"
 renewed=$(sed -nE 's/^certificate sha256 ([0-9A-F:]+)$/\1/p' "$work/simulator.out")
 title="New gateway certificate"
 rm -f "$folder/$output"
-start_program Quorvane.exe
+start_program Quorvane.exe "127.0.0.1:$port" "$output"
 dialog=$(probe find "$title" 60)
 if [[ -n "$dialog" ]]; then
     pass "the window '$title' comes up"
@@ -241,10 +241,11 @@ else
     pass "nothing was sent to the gateway with the changed certificate"
 fi
 [[ -e "$folder/$output" ]] && fail "a reading was written from the changed gateway" || pass "no reading from the changed gateway"
+# Closed while the failure notice is up.
 [[ -n "$window" ]] && close_program "Quorvane.exe with a changed certificate"
 
 # A new run asks again; Alt+T trusts the new certificate.
-start_program Quorvane.exe
+start_program Quorvane.exe "127.0.0.1:$port" "$output"
 dialog=$(probe find "$title" 60)
 if [[ -n "$dialog" ]]; then
     probe keys "$dialog" alt+t >/dev/null
