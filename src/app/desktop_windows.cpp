@@ -98,13 +98,16 @@ private:
         if (m_attached) {
             m_attached(handle);
         }
-        SetWindowSubclass(handle, &procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+        // A subclass is known by its procedure and its identifier: each object has its own
+        // identifier, or a second one on the same window would replace the first.
+        SetWindowSubclass(handle, &procedure, reinterpret_cast<UINT_PTR>(this),
+                          reinterpret_cast<DWORD_PTR>(this));
         m_handle = handle;
     }
 
     void detach() {
         if (m_handle != nullptr) {
-            RemoveWindowSubclass(m_handle, &procedure, 0);
+            RemoveWindowSubclass(m_handle, &procedure, reinterpret_cast<UINT_PTR>(this));
             m_handle = nullptr;
         }
     }
