@@ -184,8 +184,9 @@ GatewaySimulator::~GatewaySimulator() {
 }
 
 bool GatewaySimulator::listen(quint16 port, const QHostAddress& address) {
-    if (address != QHostAddress(QHostAddress::LocalHost)) {
-        m_errorString = QStringLiteral("the simulator listens on 127.0.0.1 only, not on %1")
+    if (address != QHostAddress(QHostAddress::LocalHost) &&
+        address != QHostAddress(QHostAddress::LocalHostIPv6)) {
+        m_errorString = QStringLiteral("the simulator listens on 127.0.0.1 or ::1 only, not on %1")
                             .arg(address.toString());
         return false;
     }
@@ -225,7 +226,10 @@ quint16 GatewaySimulator::port() const {
 }
 
 QString GatewaySimulator::address() const {
-    return QStringLiteral("127.0.0.1:%1").arg(port());
+    const QString host = m_server->serverAddress() == QHostAddress(QHostAddress::LocalHostIPv6)
+                             ? "[::1]"
+                             : "127.0.0.1";
+    return host + ':' + QString::number(port());
 }
 
 QByteArray GatewaySimulator::certificateSha256() const {

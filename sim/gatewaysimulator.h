@@ -54,15 +54,16 @@ public:
     explicit GatewaySimulator(QObject* parent = nullptr);
     ~GatewaySimulator() override;
 
-    // Listens on `address`:`port` (port 0 picks a free one). Only 127.0.0.1 is accepted; any
-    // other address, a busy port or a certificate failure gives false and errorString().
+    // Listens on `address`:`port` (port 0 picks a free one). Only the loopback addresses
+    // 127.0.0.1 and ::1 are accepted; any other address, a busy port or a certificate failure
+    // gives false and errorString().
     bool listen(quint16 port = 0, const QHostAddress& address = QHostAddress::LocalHost);
     // Stops listening and drops every open connection.
     void close();
     bool isListening() const;
     // 0 while not listening.
     quint16 port() const;
-    // "127.0.0.1:PORT", the gateway address as the program is given it.
+    // "127.0.0.1:PORT" or "[::1]:PORT", the gateway address as the program is given it.
     QString address() const;
     QString errorString() const { return m_errorString; }
 

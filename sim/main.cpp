@@ -38,13 +38,13 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "HTTPS stand-in for a solar gateway's GET /ivp/meters/readings, on 127.0.0.1 only."));
+        "HTTPS stand-in for a solar gateway's GET /ivp/meters/readings, on loopback only."));
     parser.addHelpOption();
     const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
                                   QStringLiteral("Port to listen on; 0 picks a free one."),
                                   QStringLiteral("port"), QStringLiteral("0"));
     const QCommandLineOption bind(
-        QStringLiteral("bind"), QStringLiteral("Address to listen on; only 127.0.0.1 is allowed."),
+        QStringLiteral("bind"), QStringLiteral("Address to listen on; only 127.0.0.1 and ::1 are allowed."),
         QStringLiteral("address"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption token(QStringLiteral("token"),
                                    QStringLiteral("Bearer token that requests must carry."),

@@ -35,6 +35,8 @@ void installWindowMenu(QWidget& window, const MenuCommands& commands,
 
 // Closes `window` as its close box would when the user's session ends (Windows: on
 // WM_ENDSESSION, before the system ends the process); elsewhere the program's end signals do it.
+// Windows: also when another program asks the window to close (WM_CLOSE, as taskkill sends it)
+// while a notice or dialog of the program is up, which Qt alone would ignore.
 void closeWhenSessionEnds(QWidget& window);
 
 // Keeps the top-level `window` above other windows, or no longer, without recreating, hiding or
@@ -51,5 +53,12 @@ void setOuterGeometry(QWidget& window, const QRect& outer);
 // The platform's modal message box with the information icon and one OK button; returns when
 // it has been closed.
 void showInformation(QWidget* owner, const QString& title, const QString& text);
+
+// Makes the standard output and error of an option that ends the program at once
+// (--forget-certificates, --help) reach the user, and says whether they do. Windows: a windowed
+// program started from a console (Command Prompt, PowerShell) writes to that console, one whose
+// output is redirected to that file or pipe; one started from Explorer, Win+R or a shortcut has
+// neither, and false is returned. Elsewhere standard output is always there: true.
+bool attachStartingConsole();
 
 } // namespace quorvane::app::desktop

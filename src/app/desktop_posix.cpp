@@ -64,4 +64,8 @@ void showInformation(QWidget* owner, const QString& title, const QString& text) 
     box.exec();
 }
 
+bool attachStartingConsole() {
+    return true;
+}
+
 } // namespace quorvane::app::desktop

@@ -1,10 +1,12 @@
 #include "app/desktop.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QFont>
 #include <QEvent>
 #include <QObject>
 #include <QWidget>
+#include <cstdio>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -108,13 +110,16 @@ private:
         if (m_attached) {
             m_attached(handle);
         }
-        SetWindowSubclass(handle, &procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+        // A subclass is known by its procedure and its identifier: each object has its own
+        // identifier, or a second one on the same window would replace the first.
+        SetWindowSubclass(handle, &procedure, reinterpret_cast<UINT_PTR>(this),
+                          reinterpret_cast<DWORD_PTR>(this));
         m_handle = handle;
     }
 
     void detach() {
         if (m_handle != nullptr) {
-            RemoveWindowSubclass(m_handle, &procedure, 0);
+            RemoveWindowSubclass(m_handle, &procedure, reinterpret_cast<UINT_PTR>(this));
             m_handle = nullptr;
         }
     }
@@ -174,12 +179,20 @@ void installWindowMenu(QWidget& window, const MenuCommands& commands,
 
 void closeWhenSessionEnds(QWidget& window) {
     // The process may be ended as soon as WM_ENDSESSION returns: the window closes before.
-    new WindowProcedure(window, [&window](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT&) {
-        if (message == WM_ENDSESSION && wParam != FALSE) {
-            window.close();
-        }
-        return false;
-    });
+    new WindowProcedure(
+        window, [&window](HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+            if (message == WM_ENDSESSION && wParam != FALSE) {
+                window.close();
+            }
+            // Qt drops the close of a window that a modal window blocks; the window closes all
+            // the same, and its close ends the modal one.
+            if (message == WM_CLOSE && QApplication::activeModalWidget() != nullptr) {
+                window.close();
+                result = 0;
+                return true;
+            }
+            return false;
+        });
 }
 
 void setStaysOnTop(QWidget& window, bool on) {
@@ -206,6 +219,18 @@ void setOuterGeometry(QWidget& window, const QRect& outer) {
 void showInformation(QWidget* owner, const QString& title, const QString& text) {
     HWND ownerHandle = owner != nullptr ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
     MessageBoxW(ownerHandle, wideText(text), wideText(title), MB_OK | MB_ICONINFORMATION);
+}
+
+bool attachStartingConsole() {
+    // A windowed program has no console of its own; its texts go to the one it was started from.
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+        return true;
+    }
+    // Without a console, output redirected to a file or a pipe is still a place to write.
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    return output != nullptr && output != INVALID_HANDLE_VALUE;
 }
 
 } // namespace quorvane::app::desktop

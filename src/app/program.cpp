@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/certificatedialog.h"
 #include "app/desktop.h"
 #include "app/endsignals.h"
 #include "app/errorreplybox.h"
@@ -21,14 +22,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <cstdio>
-#include <windows.h>
-#endif
-
 namespace quorvane::app {
 
 namespace {
@@ -42,13 +35,19 @@ struct QtArguments {
     char* argv[2];
 };
 
-int forgetCertificates(char* programName) {
+// `outputSeen`: whether standard output reaches the user; otherwise a message box says it.
+int forgetCertificates(char* programName, bool outputSeen) {
     QtArguments qtArguments(programName);
     const QCoreApplication application(qtArguments.argc, qtArguments.argv);
     gateway::CertificatePins pins;
     const int count = pins.forgetAll();
-    std::cout << "Forgot " << count << " pinned gateway certificate" << (count == 1 ? "" : "s")
-              << "." << std::endl;
+    const std::string said = "Forgot " + std::to_string(count) + " pinned gateway certificate" +
+                             (count == 1 ? "" : "s") + ".";
+    if (!outputSeen) {
+        desktop::showInformation(nullptr, QStringLiteral("Quorvane"), QString::fromStdString(said));
+        return 0;
+    }
+    std::cout << said << std::endl;
     return 0;
 }
 
@@ -96,8 +95,9 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
 
 struct GatewayAccess::Parts {
     ErrorReplyBox replyBox;
+    CertificateDialog certificateDialog;
     gateway::CertificatePins pins;
-    gateway::GatewayClient client{pins};
+    gateway::GatewayClient client{pins, &certificateDialog};
     TokenExpiryNote note{client, [] { return QDateTime::currentDateTime(); }, QLocale()};
 };
 
@@ -116,6 +116,7 @@ gateway::ReplyMessageBox& GatewayAccess::replyBox() {
 void GatewayAccess::endRequest() {
     m_parts->client.abort();
     m_parts->replyBox.shutDown();
+    m_parts->certificateDialog.shutDown();
 }
 
 int runProgram(int argc, char** argv) {
@@ -123,13 +124,8 @@ int runProgram(int argc, char** argv) {
         support::parseProgramOptions(support::programArguments(argc, argv));
     static char noName[] = "Quorvane";
     char* programName = argc > 0 ? argv[0] : noName;
-#ifdef _WIN32
-    // A windowed program has no console of its own; its texts go to the one it was started from.
-    if (options.action != support::ProgramAction::Run && AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
-    }
-#endif
+    const bool outputSeen =
+        options.action == support::ProgramAction::Run || desktop::attachStartingConsole();
     try {
         switch (options.action) {
         case support::ProgramAction::Help:
@@ -143,7 +139,7 @@ int runProgram(int argc, char** argv) {
                       << " (see Quorvane --help)" << std::endl;
             return 2;
         case support::ProgramAction::ForgetCertificates:
-            return forgetCertificates(programName);
+            return forgetCertificates(programName, outputSeen);
         case support::ProgramAction::Run:
             return runWindow(programName, options.arguments);
         }

@@ -14,8 +14,9 @@ namespace quorvane::app {
 int runProgram(int argc, char** argv);
 
 // The gateway as the main window reaches it: the HTTPS client with the certificate pins of the
-// per-user store, the message box for a reply that contains "error", and the note that names an
-// expired token's date when the gateway refuses the token. Needs the application object.
+// per-user store, the message box for a reply that contains "error", the dialog that asks about
+// a changed gateway certificate, and the note that names an expired token's date when the
+// gateway refuses the token. Needs the application object.
 class GatewayAccess {
 public:
     GatewayAccess();
@@ -25,7 +26,8 @@ public:
 
     gateway::HttpGet& http();
     gateway::ReplyMessageBox& replyBox();
-    // Ends a request that is under way and closes its message box (the window is closing).
+    // Ends a request that is under way and closes its message box or certificate dialog as
+    // "Keep refusing" (the window is closing).
     void endRequest();
 
 private:

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
+#include <QDateTime>
 #include <QString>
 
 class QSettings;
@@ -12,9 +14,26 @@ namespace quorvane::gateway {
 
 // Trust on first use for gateways whose certificate does not verify (real gateways present
 // self-signed ones): the SHA-256 fingerprint first seen for a gateway address is kept in the
-// settings store, section "Certificates", and only that certificate is accepted afterwards.
+// settings store, section "Certificates", and only that certificate is accepted afterwards,
+// until the owner trusts another one in its place. Beside each pin, in section
+// "CertificateDetails" (one group per address: Fingerprint, Subject, ValidFrom, ValidTo), the
+// certificate's subject and validity are kept, so that the owner can later be shown what was
+// trusted; pins without them (kept by earlier versions) read and work as before.
 class CertificatePins {
 public:
+    // What the owner is shown of a certificate.
+    struct Details {
+        // Upper-case hex pairs joined by colons.
+        QString fingerprint;
+        // The subject's attributes as "CN=envoy, O=...", in the certificate's order.
+        QString subject;
+        // UTC.
+        QDateTime validFrom;
+        QDateTime validTo;
+
+        bool operator==(const Details&) const = default;
+    };
+
     // What check() decided about a certificate.
     enum class Verdict { Pinned, PinnedNow, Refused };
 
@@ -41,6 +60,14 @@ public:
     // The fingerprint pinned for `gateway`; empty when none.
     QString pinned(const QString& gateway) const;
 
+    // The details kept of the certificate pinned for `gateway`; nullopt when there is no pin or
+    // nothing is kept of that very certificate.
+    std::optional<Details> pinnedDetails(const QString& gateway) const;
+
+    // Pins `certificate` for `gateway` in place of what was pinned (the owner trusts it),
+    // written at once. A null certificate changes nothing.
+    void replace(const QString& gateway, const QSslCertificate& certificate);
+
     // Drops every pin and returns how many there were (the --forget-certificates option).
     int forgetAll();
 
@@ -50,7 +77,12 @@ public:
     // The certificate's SHA-256 fingerprint as upper-case hex pairs joined by colons.
     static QString fingerprint(const QSslCertificate& certificate);
 
+    static Details detailsOf(const QSslCertificate& certificate);
+
 private:
+    // Writes the pin and its details for `gateway` and flushes the store.
+    void store(const QString& gateway, const Details& details);
+
     std::unique_ptr<QSettings> m_store;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QNetworkProxy>
+#include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QSslSocket>
@@ -13,6 +14,7 @@
 #include <QUrl>
 
 #include "gateway/certificatepins.h"
+#include "gateway/certificatequestion.h"
 #include "gateway/connectioncheck.h"
 #include "gateway/httpreply.h"
 #include "gateway/tokenfile.h"
@@ -110,6 +112,10 @@ struct GatewayClient::Call {
     int number = 0;
     QString description;
     bool clientGone = false;
+    // abort() ended the call (the window is closing).
+    bool aborted = false;
+    // The certificate that a gateway presented in place of the pinned one.
+    QSslCertificate refused;
 
     // The exchange under way: its connection, whether that was a kept one, and the reply.
     std::unique_ptr<QSslSocket> socket;
@@ -220,7 +226,8 @@ struct GatewayClient::Call {
     }
 };
 
-GatewayClient::GatewayClient(CertificatePins& pins) : m_pins(pins) {}
+GatewayClient::GatewayClient(CertificatePins& pins, CertificateQuestion* question)
+    : m_pins(pins), m_question(question) {}
 
 GatewayClient::~GatewayClient() {
     for (Call* call : m_calls) {
@@ -262,6 +269,9 @@ void GatewayClient::ApiGet(const std::string& url, const std::string& token, std
     bool answered = false;
     for (int redirects = 0;; ++redirects) {
         answered = exchange(call, address, *headerValue);
+        while (!answered && !call.clientGone && trustedNow(call, address, deadline)) {
+            answered = exchange(call, address, *headerValue);
+        }
         if (call.clientGone) {
             // The client is gone with everything it owned; nothing of it may be touched.
             fail(kCancelled, kCancelledText);
@@ -329,7 +339,10 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
                                             QUrl::RemoveFragment);
     QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
     if (host.contains(':')) {
-        host = '[' + host + ']';
+        // An IPv6 zone ("%25eth0") names this computer's interface and means nothing to the
+        // gateway: the Host header goes without it (RFC 6874).
+        const qsizetype zone = host.indexOf('%');
+        host = '[' + (zone < 0 ? host : host.first(zone)) + ']';
     }
     if (url.port() != -1) {
         host += ':' + QByteArray::number(url.port());
@@ -432,6 +445,7 @@ std::unique_ptr<QSslSocket> GatewayClient::connectTo(Call& call, const QUrl& url
         call.pinChecked = true;
         const CertificatePins::Check check = m_pins.check(gateway, peer);
         if (check.verdict == CertificatePins::Verdict::Refused) {
+            call.refused = peer;
             call.fail(kCertificateChanged, refusalText(gateway, check));
             return false;
         }
@@ -459,6 +473,38 @@ std::unique_ptr<QSslSocket> GatewayClient::connectTo(Call& call, const QUrl& url
     return socket;
 }
 
+bool GatewayClient::trustedNow(Call& call, const QUrl& url, QTimer& deadline) {
+    if (m_question == nullptr || call.aborted || call.cause != Cause::Failed ||
+        call.number != kCertificateChanged || call.refused.isNull()) {
+        return false;
+    }
+    const QString gateway = CertificatePins::gatewayKey(url);
+    const CertificatePins::Details presented = CertificatePins::detailsOf(call.refused);
+    const QString decision = gateway + ' ' + presented.fingerprint;
+    if (m_refused.contains(decision)) {
+        return false;
+    }
+    // The owner takes their time; the request gets its whole time-out again afterwards.
+    deadline.stop();
+    const bool trust = m_question->trustNew(gateway, presented, m_pins.pinned(gateway),
+                                            m_pins.pinnedDetails(gateway));
+    if (call.clientGone) {
+        // The client is gone with everything it owned.
+        return false;
+    }
+    if (!trust || call.aborted) {
+        m_refused.insert(decision);
+        return false;
+    }
+    m_pins.replace(gateway, call.refused);
+    call.cause = Cause::None;
+    call.number = 0;
+    call.description.clear();
+    call.refused = QSslCertificate();
+    deadline.start(m_timeout);
+    return true;
+}
+
 std::string GatewayClient::failureOf(const Call& call) const {
     switch (call.cause) {
     case Cause::TimedOut:
@@ -480,6 +526,7 @@ void GatewayClient::abort() {
     // end() may finish a reply at once, which changes nothing in m_calls but is safer on a copy.
     const std::vector<Call*> calls = m_calls;
     for (Call* call : calls) {
+        call->aborted = true;
         call->end(Cause::Cancelled);
     }
 }

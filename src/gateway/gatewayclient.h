@@ -7,17 +7,20 @@
 #include <string>
 #include <vector>
 
+#include <QSet>
 #include <QString>
 
 #include "gateway/httpget.h"
 
 class QObject;
 class QSslSocket;
+class QTimer;
 class QUrl;
 
 namespace quorvane::gateway {
 
 class CertificatePins;
+class CertificateQuestion;
 
 // Failure numbers of ApiGet. They are the Windows HTTP client's codes for the same situations
 // (the HRESULT form of its 12xxx errors), so an error text reads as it does there; a failed
@@ -60,15 +63,20 @@ inline constexpr int kOtherFailure = -2147467259;
 // closed meanwhile is replaced by a new one without a failure. The call is synchronous for its
 // caller but runs a local event loop, so the window keeps repainting and taking input.
 // Certificates that do not verify are trusted on first use through CertificatePins, checked
-// during every handshake before the request is written. No proxy is used, and a redirect is
-// followed only to the same scheme, host and port.
+// during every handshake before the request is written. When a gateway presents another
+// certificate than the pinned one, nothing is sent and the owner is asked (CertificateQuestion)
+// whether to trust it: trusted, it replaces the pin and the request goes on, on a new
+// connection; refused, the request fails, and the same certificate is not asked about again for
+// as long as the client lives. No proxy is used, and a redirect is followed only to the same
+// scheme, host and port.
 class GatewayClient : public HttpGet {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{10000};
     // The largest reply body accepted, in bytes.
     static constexpr std::int64_t kMaxReplyBytes = 4 * 1024 * 1024;
-    // `pins` must outlive the client.
-    explicit GatewayClient(CertificatePins& pins);
+    // `pins` and `question` must outlive the client; without a question a changed certificate
+    // is refused without asking.
+    explicit GatewayClient(CertificatePins& pins, CertificateQuestion* question = nullptr);
     // Ends pending requests; a pending ApiGet then returns with kCancelled.
     ~GatewayClient() override;
     GatewayClient(const GatewayClient&) = delete;
@@ -106,10 +114,18 @@ private:
     // Opens a connection to the URL's address whose handshake checks the certificate pins for
     // as long as `context` lives.
     std::unique_ptr<QSslSocket> connectTo(Call& call, const QUrl& url, QObject& context);
+    // After an exchange that ended on a changed certificate: asks the owner, unless they already
+    // refused that certificate for that address, and on trust replaces the pin and makes the call
+    // ready for a new exchange, with the whole time-out again. The call's deadline is stopped
+    // while the owner decides.
+    bool trustedNow(Call& call, const QUrl& url, QTimer& deadline);
     // The error text of a call that ended without a usable reply.
     std::string failureOf(const Call& call) const;
 
     CertificatePins& m_pins;
+    CertificateQuestion* m_question;
+    // "<address> <fingerprint>" of every certificate the owner refused.
+    QSet<QString> m_refused;
     std::chrono::milliseconds m_timeout = kDefaultTimeout;
     std::vector<Call*> m_calls;
     // The connection kept open after the last reply, and the address ("host:port") it serves.

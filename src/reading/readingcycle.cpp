@@ -1,5 +1,6 @@
 #include "reading/readingcycle.h"
 
+#include "gateway/gatewayaddress.h"
 #include "gateway/httpreply.h"
 #include "reading/displayrules.h"
 #include "reading/replywalk.h"
@@ -178,7 +179,7 @@ void ReadingCycle::RequestReadings(std::string& reply) {
     if (tokenDialogVisible()) {
         return;
     }
-    const std::string url = "https://" + m_ports.boxes.text(Box::IP) +
+    const std::string url = "https://" + gateway::urlAddress(m_ports.boxes.text(Box::IP)) +
                             "/ivp/meters/readings?cache=" +
                             gateway::queryValue(m_ports.locale.timeText(m_ports.clock.localNow()));
     const std::string token = m_ports.boxes.text(Box::TokenString);

@@ -175,7 +175,8 @@ std::string usageText() {
            "                             writing switch, stay on top (section Settings), and\n"
            "                             the pinned gateway certificates (section\n"
            "                             Certificates): the first certificate a gateway\n"
-           "                             presents is trusted, and only that one afterwards\n";
+           "                             presents is trusted, and only that one afterwards\n"
+           "                             unless the owner trusts a new one when asked\n";
 }
 
 std::string versionLine() {

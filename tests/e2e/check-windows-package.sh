@@ -10,7 +10,11 @@
 #    works from there; WM_CLOSE ends it
 #    normally and leaves the seven settings in the registry as REG_SZ values, also those that an
 #    earlier run had stored as numbers;
-#  - after the gateway got a new certificate, the program sends it nothing;
+#  - after the gateway got a new certificate, the window "New gateway certificate" comes up;
+#    after Esc the program sends the gateway nothing and does not ask again; in a new run Alt+T
+#    trusts the certificate: readings come and the registry holds its fingerprint as the pin;
+#  - --forget-certificates started as Explorer starts programs (no console) says what it did in
+#    a message box; from a console it writes it there;
 #  - after --forget-certificates, QuorvaneB.exe from the same folder writes readings, and the end
 #    of the user's session saves its settings;
 #  - a gateway restarted on the same port ten times is asked again within 2 s each time;
@@ -257,16 +261,60 @@ expect "stored OnTop" "$(registry_value OnTop)" "REG_SZ True"
 stop_simulator
 # A new simulator on the same port presents a new self-signed certificate.
 start_simulator "$port"
+renewed=$(sed -nE 's/^certificate sha256 ([0-9A-F:]+)$/\1/p' "$work/simulator.out")
+title="New gateway certificate"
 rm -f "$folder/$output"
-start_program Quorvane.exe
-sleep 10
+start_program Quorvane.exe "127.0.0.1:$port" "$output"
+dialog=$(probe find "$title" 60)
+if [[ -n "$dialog" ]]; then
+    pass "the window '$title' comes up"
+    probe keys "$dialog" esc >/dev/null
+    if probe gone "$title" 10; then pass "Esc closes it"; else fail "Esc left '$title' open"; fi
+    # Polling goes on meanwhile, once a second, each poll refused.
+    sleep 10
+    [[ -z "$(probe find "$title" 1)" ]] && pass "not asked again about the same certificate" ||
+        fail "asked again about the same certificate"
+else
+    fail "no window '$title' (program log: $(tr '\n' ' ' <"$work/program.log"))"
+fi
 if grep -q "GET" "$work/simulator.log"; then
     fail "a request reached the gateway with the changed certificate"
 else
     pass "nothing was sent to the gateway with the changed certificate"
 fi
 [[ -e "$folder/$output" ]] && fail "a reading was written from the changed gateway" || pass "no reading from the changed gateway"
+# Closed while the failure notice is up.
 [[ -n "$window" ]] && close_program "Quorvane.exe with a changed certificate"
+
+# A new run asks again; Alt+T trusts the new certificate.
+start_program Quorvane.exe "127.0.0.1:$port" "$output"
+dialog=$(probe find "$title" 60)
+if [[ -n "$dialog" ]]; then
+    probe keys "$dialog" alt+t >/dev/null
+    if wait_for_reading "$folder/$output"; then
+        pass "after Alt+T readings from the renewed gateway reach $output"
+    else
+        fail "no reading after Alt+T"
+    fi
+    pin=$("$wine" reg query 'HKCU\Software\Quorvane\Quorvane\Certificates' /v "127.0.0.1:$port" \
+        2>/dev/null | tr -d '\r' | awk -v key="127.0.0.1:$port" '$1 == key { print $2, $3 }')
+    expect "the pin in the registry after Alt+T" "$pin" "REG_SZ $renewed"
+else
+    fail "a new run did not ask about the new certificate"
+fi
+[[ -n "$window" ]] && close_program "Quorvane.exe after trusting the new certificate"
+
+# --forget-certificates as Explorer starts it: no console, so a message box says what it did.
+probe detached "$("$wine" winepath -w "$folder/Quorvane.exe" 2>/dev/null | tr -d '\r')" \
+    --forget-certificates >/dev/null
+said=$(probe box Quorvane 30 | head -1)
+expect "--forget-certificates without a console, in a message box" "$said" \
+    "Forgot 1 pinned gateway certificate."
+# Pinned again for the console run below.
+rm -f "$folder/$output"
+start_program Quorvane.exe "127.0.0.1:$port" "$output"
+wait_for_reading "$folder/$output" >/dev/null
+[[ -n "$window" ]] && close_program "Quorvane.exe pinning again"
 
 # --- QuorvaneB.exe after --forget-certificates, ended with the session ------------------------
 forgot=$(cd "$folder" && "$wine" Quorvane.exe --forget-certificates 2>/dev/null | tr -d '\r')

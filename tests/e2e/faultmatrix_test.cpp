@@ -205,9 +205,15 @@ TEST_P(FaultMatrix, ShowsTheFaultThenTheNextGoodReading) {
     });
     std::vector<std::string> modals;
     std::vector<std::int32_t> noticeTimes;
+    int certificateDialogs = 0;
     const ModalWatcher watcher([&](QWidget& modal) {
         // Polling holds while the test looks at what the cycle leaves.
         program.window().Stopbtn_Click();
+        if (modal.objectName() == QStringLiteral("CertificateDialog")) {
+            ++certificateDialogs;
+            press(modal, "cmdKeepRefusing");
+            return;
+        }
         if (auto* box = qobject_cast<QMessageBox*>(&modal)) {
             modals.push_back("message box: " + box->text().toStdString());
             box->button(QMessageBox::Ok)->click();
@@ -254,6 +260,8 @@ TEST_P(FaultMatrix, ShowsTheFaultThenTheNextGoodReading) {
     if (facts.currentFingerprint != facts.firstFingerprint) {
         EXPECT_EQ(requestsDuring, 0) << "a request reached a gateway with another certificate";
     }
+    // The owner is asked about a changed certificate (and keeps refusing it here).
+    EXPECT_EQ(certificateDialogs, facts.currentFingerprint != facts.firstFingerprint ? 1 : 0);
 
     gateway.invoke([&](sim::GatewaySimulator& simulator) {
         serveGoodReadings(simulator);
@@ -473,7 +481,8 @@ TEST(SlowGateway, RequestsNeverOverlap) {
 }
 
 // The built program keeps the pin in its settings file and sends nothing to a gateway that
-// presents another certificate.
+// presents another certificate; ended while it asks the owner about it, it ends normally and
+// keeps the pin it had.
 TEST(ProgramOutOfProcess, ChangedCertificateIsRefusedAndNothingIsSent) {
     sim::GatewaySimulator simulator;
     simulator.setFixedReply(200, fixture(kFw76));
@@ -489,15 +498,24 @@ TEST(ProgramOutOfProcess, ChangedCertificateIsRefusedAndNothingIsSent) {
     ASSERT_TRUE(simulator.regenerateCertificate());
     restartOnSamePort(simulator);
     simulator.resetCounters();
-    // After the fifteen seconds of the notice.
-    EXPECT_TRUE(run.waitForOutput(
-        [](const OutputLines& l) { return !l.empty() && l[0] == "Wrong/No IP address"; },
-        kStartUpBudgetMs));
+    QByteArray reported;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            reported += run.process().readAllStandardError();
+            return reported.contains("asking whether to trust it");
+        },
+        kStartUpBudgetMs))
+        << reported.toStdString();
 
-    EXPECT_EQ(run.output(),
-              (OutputLines{"Wrong/No IP address", kFw76Lines[1], kFw76Lines[2], kFw76Lines[3]}));
+    run.process().terminate();
+    ASSERT_TRUE(run.process().waitForFinished(10000));
+    EXPECT_EQ(run.process().exitCode(), 0);
+    reported += run.process().readAllStandardError();
+    EXPECT_TRUE(
+        reported.contains("kept refusing the new certificate of " + simulator.address().toLatin1()))
+        << reported.toStdString();
+    EXPECT_EQ(run.output(), kFw76Lines);
     EXPECT_EQ(simulator.requestsReceived(), 0);
-    EXPECT_EQ(run.process().state(), QProcess::Running);
     const std::string settings = readFileBytes(run.settingsFile());
     EXPECT_NE(settings.find(first), std::string::npos) << settings;
     EXPECT_EQ(settings.find(fingerprintOf(simulator.certificate()).toStdString()),

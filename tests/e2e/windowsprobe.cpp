@@ -14,6 +14,10 @@
 //   windowsprobe iconic HANDLE                1 while it is minimised, else 0
 //   windowsprobe about [SECONDS]              waits for the message box "About", prints its text
 //                                             and whether it shows an icon, closes it
+//   windowsprobe box TITLE [SECONDS]          the same for the message box titled TITLE
+//   windowsprobe detached EXE ARGUMENT...     starts EXE as Explorer does, without a console or
+//                                             standard handles; prints nothing
+//   windowsprobe keys HANDLE esc|alt+t        brings the window to the front and types the keys
 //   windowsprobe gone TITLE-START [SECONDS]   waits until no such window is left
 //   windowsprobe close HANDLE                 posts WM_CLOSE
 // Exits 1 when what it waits for does not come.
@@ -23,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -99,14 +104,14 @@ RECT outerTwips(HWND window) {
                 outer.bottom * 1440 / dpiY};
 }
 
-// Presses (and releases) a key as the keyboard would.
-void press(WORD key, bool down) {
+// Presses or releases a key as the keyboard would; false when the input was not taken.
+bool press(WORD key, bool down) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
     input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof(INPUT));
+    return SendInput(1, &input, sizeof(INPUT)) == 1;
 }
 
 void tap(WORD key) {
@@ -160,8 +165,8 @@ bool menuKeys(HWND window, int count, char** keys) {
 }
 
 int usage() {
-    std::fputs("usage: windowsprobe find|size|place|topmost|iconic|syscommand|menukeys|about|gone|"
-               "close ...\n",
+    std::fputs("usage: windowsprobe find|size|place|topmost|iconic|syscommand|menukeys|about|box|"
+               "detached|keys|gone|close ...\n",
                stderr);
     return 2;
 }
@@ -194,9 +199,27 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (command == "about") {
-        HWND box =
-            waitFor([] { return FindWindowW(L"#32770", L"About"); }, seconds(argc, argv, 2, 10));
+    if (command == "detached" && argc >= 3) {
+        std::wstring line = L"\"" + wide(argv[2]) + L"\"";
+        for (int i = 3; i < argc; ++i) {
+            line += L" " + wide(argv[i]);
+        }
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                            nullptr, nullptr, &startup, &process)) {
+            return 1;
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return 0;
+    }
+    if (command == "about" || (command == "box" && argc >= 3)) {
+        const bool about = command == "about";
+        const std::wstring title = about ? std::wstring(L"About") : wide(argv[2]);
+        HWND box = waitFor([&] { return FindWindowW(L"#32770", title.c_str()); },
+                           seconds(argc, argv, about ? 2 : 3, 10));
         if (box == nullptr) {
             return 1;
         }
@@ -244,6 +267,27 @@ int main(int argc, char** argv) {
     if (command == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
         return 0;
+    }
+    if (command == "keys" && argc >= 4) {
+        const std::string keys = argv[3];
+        std::vector<WORD> pressed;
+        if (keys == "esc") {
+            pressed = {VK_ESCAPE};
+        } else if (keys == "alt+t") {
+            pressed = {VK_MENU, 'T'};
+        } else {
+            return usage();
+        }
+        SetForegroundWindow(window);
+        Sleep(200);
+        bool sent = true;
+        for (WORD key : pressed) {
+            sent = press(key, true) && sent;
+        }
+        for (auto key = pressed.rbegin(); key != pressed.rend(); ++key) {
+            sent = press(*key, false) && sent;
+        }
+        return sent ? 0 : 1;
     }
     return usage();
 }

@@ -137,6 +137,44 @@ TEST(CertificatePins, AcceptsOnlyTheCertificateSeenFirst) {
               CertificatePins::Verdict::Refused);
 }
 
+TEST(CertificatePins, KeepsSubjectAndValidityBesideThePinAndEarlierPinsStillRead) {
+    testing::TempDir folder;
+    const QString file = QString::fromStdString((folder / "pins.conf").string());
+    const QSslCertificate first = freshCertificate();
+    const QSslCertificate second = freshCertificate();
+    ASSERT_FALSE(first.isNull());
+    // As an earlier version kept it: the fingerprint alone.
+    QSettings(file, QSettings::IniFormat)
+        .setValue("Certificates/127.0.0.5", CertificatePins::fingerprint(first));
+    CertificatePins pins(std::make_unique<QSettings>(file, QSettings::IniFormat));
+
+    EXPECT_EQ(pins.pinnedDetails("127.0.0.5"), std::nullopt);
+    EXPECT_EQ(pins.check("127.0.0.5", first).verdict, CertificatePins::Verdict::Pinned);
+    const std::optional<CertificatePins::Details> seen = pins.pinnedDetails("127.0.0.5");
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->fingerprint, CertificatePins::fingerprint(first));
+    EXPECT_EQ(seen->subject, "CN=127.0.0.1, O=Quorvane gateway simulator");
+    EXPECT_EQ(seen->validFrom, first.effectiveDate().toUTC());
+    EXPECT_EQ(seen->validTo, first.expiryDate().toUTC());
+
+    pins.replace("127.0.0.5", second);
+
+    EXPECT_EQ(pins.check("127.0.0.5", first).verdict, CertificatePins::Verdict::Refused);
+    EXPECT_EQ(pins.check("127.0.0.5", second).verdict, CertificatePins::Verdict::Pinned);
+    EXPECT_EQ(pins.pinnedDetails("127.0.0.5"), CertificatePins::detailsOf(second));
+    // The pin reads as it always did, and the details survive a new start.
+    const QSettings stored(file, QSettings::IniFormat);
+    EXPECT_EQ(stored.value("Certificates/127.0.0.5").toString(),
+              CertificatePins::fingerprint(second));
+    CertificatePins reloaded(std::make_unique<QSettings>(file, QSettings::IniFormat));
+    EXPECT_EQ(reloaded.pinnedDetails("127.0.0.5"), CertificatePins::detailsOf(second));
+    // Details of a certificate that is no longer the pinned one are not shown as its.
+    QSettings(file, QSettings::IniFormat)
+        .setValue("Certificates/127.0.0.5", CertificatePins::fingerprint(first));
+    CertificatePins repinned(std::make_unique<QSettings>(file, QSettings::IniFormat));
+    EXPECT_EQ(repinned.pinnedDetails("127.0.0.5"), std::nullopt);
+}
+
 TEST(CertificatePins, ForgetAllDropsEveryPinButNoOtherSetting) {
     testing::TempDir folder;
     const QString file = QString::fromStdString((folder / "Quorvane.conf").string());
@@ -152,6 +190,7 @@ TEST(CertificatePins, ForgetAllDropsEveryPinButNoOtherSetting) {
     const QSettings stored(file, QSettings::IniFormat);
     EXPECT_EQ(stored.value("Settings/IP").toString(), "127.0.0.5");
     EXPECT_FALSE(stored.contains("Certificates/[::1]:8443"));
+    EXPECT_EQ(stored.childGroups(), QStringList{"Settings"});
 }
 
 TEST(CertificatePins, DefaultStoreIsTheUsersQuorvaneSettings) {
@@ -190,6 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeyRow{"AddressAlone", "https://127.0.0.5/ivp/meters/readings?cache=1", "127.0.0.5"},
         KeyRow{"WithPort", "https://127.0.0.1:8443/ivp/meters/readings", "127.0.0.1:8443"},
         KeyRow{"Ipv6InBrackets", "https://[::1]:8443/ivp", "[::1]:8443"},
+        KeyRow{"Ipv6WithoutPort", "https://[2a02:db8::17]/ivp", "[2a02:db8::17]"},
+        KeyRow{"Ipv6WithZone", "https://[fe80::1%25eth0]/ivp", "[fe80::1%eth0]"},
         KeyRow{"NameInLowerCase", "https://Envoy.Local/ivp", "envoy.local"},
         KeyRow{"UserInfoLeftOut", "https://user@10.0.0.2/ivp", "10.0.0.2"}),
     [](const ::testing::TestParamInfo<KeyRow>& row) { return std::string(row.param.name); });

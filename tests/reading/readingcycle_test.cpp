@@ -197,22 +197,43 @@ TEST(ReadingCycle, CurrentsTakeThePowerFactorStoredWhenTheyAreMet) {
     EXPECT_DOUBLE_EQ(rig.cycle.gridPowerFactor(2), 1.0);
 }
 
-TEST(ReadingCycle, RequestCarriesAddressUnchangedTimeOfDayAsQueryValueAndToken) {
-    CycleRig rig;
-    rig.boxes.setText(Box::IP, " 127.0.0.1:8443");
-    rig.boxes.setText(Box::TokenString, "eyJ token\r\n");
-    rig.clock.now = {2025, 2, 22, 7, 5, 9};
-    rig.read("[]");
-    ASSERT_EQ(rig.http.requests.size(), 1U);
-    EXPECT_EQ(rig.http.requests[0].first,
-              "https:// 127.0.0.1:8443/ivp/meters/readings?cache=07:05:09");
-    EXPECT_EQ(rig.http.requests[0].second, "eyJ token\r\n");
+TEST(ReadingCycle, RequestCarriesAddressTimeOfDayAsQueryValueAndToken) {
+    // The IP box as typed, and where the request goes: only a bare IPv6 literal is put in
+    // brackets (its zone's "%" written as "%25"); everything else is passed on as it is.
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {" 127.0.0.1:8443", "https:// 127.0.0.1:8443"},
+        {"envoy.local", "https://envoy.local"},
+        {"envoy.local:8443", "https://envoy.local:8443"},
+        {"::1", "https://[::1]"},
+        {"fe80::8e1:f2ff:fe3a:41c2", "https://[fe80::8e1:f2ff:fe3a:41c2]"},
+        {"fe80::8e1:f2ff:fe3a:41c2%eth0", "https://[fe80::8e1:f2ff:fe3a:41c2%25eth0]"},
+        {"fe80::1%12", "https://[fe80::1%2512]"},
+        {"2a02:db8::17", "https://[2a02:db8::17]"},
+        {"::ffff:192.168.1.64", "https://[::ffff:192.168.1.64]"},
+        {"[2a02:db8::17]", "https://[2a02:db8::17]"},
+        {"[::1]:8443", "https://[::1]:8443"},
+        {"", "https://"},
+    };
+    for (const auto& [address, start] : rows) {
+        SCOPED_TRACE(address);
+        CycleRig rig;
+        rig.boxes.setText(Box::IP, address);
+        rig.boxes.setText(Box::TokenString, "eyJ token\r\n");
+        rig.clock.now = {2025, 2, 22, 7, 5, 9};
+        rig.read("[]");
+        ASSERT_EQ(rig.http.requests.size(), 1U);
+        EXPECT_EQ(rig.http.requests[0].first, start + "/ivp/meters/readings?cache=07:05:09");
+        EXPECT_EQ(rig.http.requests[0].second, "eyJ token\r\n");
+    }
 
     // A time text that is no valid query value goes percent-encoded.
+    CycleRig rig;
+    rig.boxes.setText(Box::IP, "127.0.0.1:8443");
+    rig.clock.now = {2025, 2, 22, 7, 5, 9};
     rig.locale.timeSuffix = " [\u4E0B\u5348]";
     rig.read("[]");
-    ASSERT_EQ(rig.http.requests.size(), 2U);
-    EXPECT_EQ(rig.http.requests[1].first, "https:// 127.0.0.1:8443/ivp/meters/"
+    ASSERT_EQ(rig.http.requests.size(), 1U);
+    EXPECT_EQ(rig.http.requests[0].first, "https://127.0.0.1:8443/ivp/meters/"
                                           "readings?cache=07:05:09%20%5B%E4%B8%8B%E5%8D%88%5D");
 }
 
