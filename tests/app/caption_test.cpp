@@ -79,11 +79,12 @@ TEST(Captions, EveryButtonLabelAndValueIsDrawnWholeAtTheScreensScaling) {
     QSettings settings(QString::fromStdString((folder / "settings.ini").string()),
                        QSettings::IniFormat);
     ScriptedHttp http;
+    RecordingReplyBox replyBox;
     ManualClock clock;
     FixedLocale locale;
     FixedZone zones;
     app::Quorvanefrm window(
-        app::WindowServices{http, clock, locale, zones, settings, "Quorvane", "", [] {}});
+        app::WindowServices{http, replyBox, clock, locale, zones, settings, "Quorvane", "", [] {}});
     window.resize(611, 237);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
