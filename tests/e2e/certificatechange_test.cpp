@@ -14,7 +14,7 @@ namespace quorvane::testing {
 namespace {
 
 constexpr const char* kFw76 = "readings-fw7.6.175-production-and-net.json";
-const OutputLines kFw76Lines = {"9/3/23 12:45:33 PM", "488.9", "452.7", "-36.2 "};
+const OutputLines kFw76Lines = {"9/3/2023 12:45:33 PM", "488.9", "452.7", "-36.2 "};
 const OutputLines kRefusedLines = {"Wrong/No IP address", "488.9", "452.7", "-36.2 "};
 constexpr int kBudgetMs = 30000;
 
