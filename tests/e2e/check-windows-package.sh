@@ -293,6 +293,7 @@ fi
 [[ -n "$window" ]] && close_program "Quorvane.exe with a changed certificate"
 
 # A new run asks again; Alt+T trusts the new certificate.
+rm -f "$folder/$output"
 start_program Quorvane.exe "127.0.0.1:$port" "$output"
 dialog=$(probe find "$title" 60)
 if [[ -n "$dialog" ]]; then
