@@ -2,7 +2,7 @@
 # staging folder by the same rules as the zip: it writes Quorvane.wxs from
 # data/windows/Quorvane.wxs.in with one component per staged file, and wixl makes
 # Quorvane-<version>-win64.msi of it. The version is CPACK_PACKAGE_VERSION (`cpack -R` changes it).
-cmake_minimum_required(VERSION 3.22)
+cmake_minimum_required(VERSION 3.25)
 
 set(stage "${CPACK_TEMPORARY_DIRECTORY}")
 if(NOT EXISTS "${stage}/Quorvane.exe")

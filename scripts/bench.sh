@@ -10,7 +10,7 @@
 #
 # Usage: scripts/bench.sh [--quick]
 #   --quick  fewer repetitions and a 1,000-cycle soak, for a first look (about a minute)
-# The build goes to build-bench/ (or $QUORVANE_BENCH_DIR).
+# The build (the bench preset) goes to build-bench/ (or $QUORVANE_BENCH_DIR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,8 +31,7 @@ case "${1:-}" in
     ;;
 esac
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_BENCHMARKS=ON \
-    -DQUORVANE_WERROR=ON >/dev/null
+cmake --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" \
     --target quorvane_cycle_bench quorvane_client_bench quorvane_soak
 

@@ -60,8 +60,8 @@ EOF
 fi
 
 scripts/deps.sh --minimal
-# The same configuration as scripts/test.sh, so the two share one build.
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_WERROR=ON >/dev/null
+# The default preset, as scripts/test.sh builds it, so the two share one build.
+cmake --preset default -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target Quorvane quorvane-gateway-sim
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-demo.XXXXXX")

@@ -10,36 +10,34 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# shellcheck source=lib/wine.sh
+source "$root/scripts/lib/wine.sh"
 output="docs/screenshot-windows.png"
 if [[ "${1:-}" == --output ]]; then
     output=${2:?--output needs a file name}
 fi
 [[ "$output" = /* ]] || output="$root/$output"
-wine=/usr/lib/wine/wine64
 package=$(ls build-windows/Quorvane-*-win64.zip)
 probe_exe="$root/build-windows/bin/windowsprobe.exe"
 simulator="$root/build/bin/quorvane-gateway-sim"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-screenshot-windows.XXXXXX")
-export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all LANG=C.UTF-8
-export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+wine_use_prefix "$scratch/prefix"
+export LANG=C.UTF-8
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    "$wineserver" -k 2>/dev/null || true
     rm -rf "$scratch"
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$scratch/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$scratch/display")"
+xvfb_start "$scratch" 1024x768
+pids+=("$xvfb_pid")
 
-"$wine" wineboot -i >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
+wine_boot >/dev/null 2>&1
+wine_desktop 1024x768
+"$wineserver" -w
 
 "$simulator" --speed 1 --start 12:30 >"$scratch/simulator.out" 2>/dev/null &
 pids+=($!)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows check:
-#  1. builds quorvane_core natively (build-corecheck/) and fails if its library holds a Qt symbol;
+#  1. builds quorvane_core natively (the core-only preset, build-core/) and fails if its library
+#     holds a Qt symbol;
 #  2. builds for Windows with MinGW-w64 into build-windows/: the whole program, its Windows window
-#     tests and the core's tests when a Qt for MinGW-w64 is at hand, otherwise the core and its
-#     tests only;
+#     tests and the core's tests when a Qt for MinGW-w64 is at hand (the windows-qt preset),
+#     otherwise the core and its tests only (the windows preset);
 #  3. runs every test program under Wine, in a fresh Wine prefix, with TZ=UTC,
 #     TZ=Europe/Amsterdam and TZ=Asia/Kolkata (window tests on a virtual X display), and the
 #     caption test again on screens of 144 and 192 dots per inch (150 and 200 %), and the
@@ -19,18 +20,17 @@
 #                       builds one from Debian's qt6-base source package into
 #                       build-windows/qt-build/ (about 30 minutes, as root) and later runs reuse it.
 #   QUORVANE_WINDOWS_CORE_ONLY=1   only the core and its tests, no Qt.
-#   QUORVANE_JOBS (build jobs, default 2), QUORVANE_WERROR (default ON).
+#   QUORVANE_JOBS (build jobs, default 2).
+# The build settings are the presets' (CMakePresets.json): RelWithDebInfo, as GCC 12 at -O3
+# reports false -Wrestrict overlaps inside std::string, and warnings as errors.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
+# shellcheck source=lib/wine.sh
+source "$root/scripts/lib/wine.sh"
 
 jobs=${QUORVANE_JOBS:-2}
-werror=${QUORVANE_WERROR:-ON}
-# -O2: GCC 12 at -O3 reports false -Wrestrict overlaps inside std::string.
-build_type=RelWithDebInfo
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-native_dir="$root/build-corecheck"
+native_dir="$root/build-core"
 windows_dir="$root/build-windows"
 # Each zone with the bias (minutes west of UTC) that Windows must report for it.
 zones=(UTC Europe/Amsterdam Asia/Kolkata)
@@ -45,19 +45,15 @@ fail() {
 }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-check.XXXXXX")
-export WINEPREFIX="$work/wineprefix"
-export WINEDEBUG=-all
-# No Mono or Gecko installer (they would try to download), no menu entries, no windows on a
-# display.
-export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+wine_use_prefix "$work/wineprefix"
+# No windows on the user's display.
 unset DISPLAY WAYLAND_DISPLAY
 
-display_pid=
+xvfb_pid=
 cleanup() {
-    [[ -n "$display_pid" ]] && kill "$display_pid" 2>/dev/null
+    [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null
     if [[ -d "$WINEPREFIX" ]]; then
-        "$wineserver" -k >/dev/null 2>&1
-        "$wineserver" -w >/dev/null 2>&1
+        wine_stop
     fi
     rm -rf "$work"
 }
@@ -86,10 +82,9 @@ started=$SECONDS
 section() { printf '\n==== %s  (%d s in)\n' "$1" $((SECONDS - started)); }
 
 # --- 1. The native core holds no Qt -------------------------------------------------------
-section "Native core (build-corecheck/)"
+section "Native core (build-core/)"
 native_lib="$native_dir/lib/libquorvane_core.a"
-if cmake -S "$root" -B "$native_dir" -DQUORVANE_CORE_ONLY=ON -DQUORVANE_WERROR="$werror" \
-        -DCMAKE_BUILD_TYPE="$build_type" >"$work/native-configure.log" 2>&1 &&
+if cmake --preset core-only >"$work/native-configure.log" 2>&1 &&
     build "$native_dir" "$native_dir/windows-check-build.log" --target quorvane_core; then
     qt_symbols=$(nm -C "$native_lib" |
         grep -E '(^|[^A-Za-z0-9_])(Q[A-Z][A-Za-z0-9_]*|qt_[A-Za-z0-9_]*)' || true)
@@ -144,18 +139,16 @@ find_qt() {
 
 section "Windows build (build-windows/)"
 windows_built=0
-configure_options=(-DQUORVANE_WERROR="$werror" -DCMAKE_BUILD_TYPE="$build_type")
+windows_preset=windows
 if ! find_qt; then
     fail "Qt for MinGW-w64 (QUORVANE_MINGW_QT=${QUORVANE_MINGW_QT:-})"
 elif [[ -n "$qt_prefix" ]]; then
     echo "    Qt: $qt_prefix"
-    configure_options+=(-DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake"
-        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQT_HOST_PATH=/usr
-        -DQUORVANE_CORE_ONLY=OFF)
+    # The windows-qt preset takes Qt's toolchain file, which chain-loads the project's.
+    export QUORVANE_MINGW_QT_PREFIX=$qt_prefix
+    windows_preset=windows-qt
 else
     echo "    core only"
-    configure_options+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
-        -DQUORVANE_CORE_ONLY=ON)
 fi
 # A build folder made with the other toolchain starts afresh (the unpacked Qt stays).
 wanted_toolchain=$root/cmake/mingw-w64-x86_64.cmake
@@ -166,8 +159,7 @@ if [[ -n "$toolchain" && "$toolchain" != "$wanted_toolchain" ]]; then
 fi
 if [[ $failed == 1 ]]; then
     :
-elif ! cmake -S "$root" -B "$windows_dir" "${configure_options[@]}" \
-        >"$work/windows-configure.log" 2>&1; then
+elif ! cmake --preset "$windows_preset" >"$work/windows-configure.log" 2>&1; then
     fail "Windows configure"
     tail -30 "$work/windows-configure.log"
 elif rm -f "$windows_dir"/bin/*.exe &&
@@ -192,7 +184,7 @@ if [[ $windows_built == 1 ]]; then
     export XDG_CACHE_HOME="$work/cache"
     mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
     # The first start sets the prefix up (about 10 s); wait until it is complete.
-    if "$wine" wineboot -i >"$work/wineboot.log" 2>&1 && "$wineserver" -w; then
+    if wine_boot >"$work/wineboot.log" 2>&1; then
         echo "    $WINEPREFIX ready"
     else
         fail "wineboot in a fresh prefix"
@@ -201,17 +193,8 @@ if [[ $windows_built == 1 ]]; then
     if [[ -n "$qt_prefix" ]]; then
         # The window tests and the program need a display: a virtual X server, with Wine's own
         # desktop in it, which draws window frames as Windows does (no X window manager needed).
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
-            >"$work/xvfb.log" 2>&1 &
-        display_pid=$!
-        for _ in $(seq 100); do
-            [[ -s "$work/display" ]] && break
-            sleep 0.1
-        done
-        export DISPLAY=":$(cat "$work/display")"
-        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-        "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f \
-            >/dev/null 2>&1
+        xvfb_start "$work" 1280x1024
+        wine_desktop 1280x1024
         "$wineserver" -w
         echo "    display $DISPLAY with a 1280x1024 Wine desktop"
     fi
@@ -275,12 +258,9 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
         export WINEPREFIX="$work/prefix-${dpi}dpi"
         if [[ ! -f "$windows_dir/bin/caption_test.exe" ]]; then
             fail "caption_test.exe was not built"
-        elif "$wine" wineboot -i >/dev/null 2>&1 && "$wineserver" -w; then
-            "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
-                >/dev/null 2>&1
-            "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-            "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f \
-                >/dev/null 2>&1
+        elif wine_boot >/dev/null 2>&1; then
+            wine_dpi "$dpi"
+            wine_desktop 1280x1024
             "$wineserver" -w
             log="$work/captions-${dpi}dpi.log"
             if (cd "$windows_dir/bin" && "$wine" caption_test.exe) >"$log" 2>&1; then
@@ -292,8 +272,7 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
         else
             fail "wineboot for the $dpi dpi prefix"
         fi
-        "$wineserver" -k >/dev/null 2>&1
-        "$wineserver" -w >/dev/null 2>&1
+        wine_stop
     done
     export WINEPREFIX=$main_prefix
 fi
@@ -355,11 +334,11 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
     fi
 
     section "The packaged programs under Wine against the simulator"
-    # The simulator is a Linux program: the native build's, configured as scripts/test.sh does.
+    # The simulator is a Linux program: the native build's (the default preset, as
+    # scripts/test.sh builds it).
     native_build="$root/build"
     if [[ -f "$package" ]] &&
-        cmake -S "$root" -B "$native_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DQUORVANE_WERROR="$werror" >"$work/native-configure.log" 2>&1 &&
+        cmake --preset default >"$work/native-configure.log" 2>&1 &&
         cmake --build "$native_build" -j "$jobs" --target quorvane-gateway-sim \
             >"$work/simulator-build.log" 2>&1; then
         log="$work/package-check.log"

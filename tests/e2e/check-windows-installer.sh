@@ -22,45 +22,19 @@ zip=$3
 simulator=$4
 windows_probe=$5
 installer_probe=$6
-wine=${QUORVANE_WINE:-/usr/lib/wine/wine64}
-wineserver=${QUORVANE_WINESERVER:-/usr/lib/wine/wineserver}
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-unset QT_QPA_PLATFORM QT_PLUGIN_PATH WINEPATH
+# shellcheck source=windows-checks.sh
+source "$(dirname "$(realpath "$0")")/windows-checks.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-installer.XXXXXX")
 simulator_pid=
-desktop_size=$("$wine" reg query 'HKCU\Software\Wine\Explorer\Desktops' /v Default 2>/dev/null |
-    tr -d '\r' | awk '$1 == "Default" { print $3 }')
-export WINEPREFIX="$work/prefix"
+desktop_size=$(wine_desktop_size)
+wine_use_prefix "$work/prefix"
 cleanup() {
     [[ -n "$simulator_pid" ]] && kill "$simulator_pid" 2>/dev/null
-    "$wineserver" -k >/dev/null 2>&1
-    "$wineserver" -w >/dev/null 2>&1
+    wine_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); echo "ok    $*"; }
-fail() {
-    checks=$((checks + 1))
-    failures=$((failures + 1))
-    echo "FAIL  $*"
-}
-expect() { # expect WHAT ACTUAL EXPECTED
-    if [[ "$2" == "$3" ]]; then
-        pass "$1: $2"
-    else
-        fail "$1: '$2', expected '$3'"
-        return 1
-    fi
-}
-finish() {
-    echo "$((checks - failures)) passed, $failures failed"
-    ((failures == 0))
-    exit
-}
 
 probe() { "$wine" "$installer_probe" "$@" 2>/dev/null | tr -d '\r'; }
 unix_path() { "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
@@ -70,21 +44,14 @@ msiexec() {
     timeout 300 "$wine" msiexec "$1" "$(windows_path "$2")" /qn >"$work/msiexec.log" 2>&1
 }
 installed() { probe products "$upgrade_code" | awk '{ print $2 }' | tr '\n' ' ' | sed 's/ $//'; }
-registry_value() { # registry_value KEY NAME: the value's type and text
-    "$wine" reg query "HKCU\\Software\\Quorvane\\Quorvane\\$1" /v "$2" 2>/dev/null |
-        tr -d '\r' | awk -v key="$2" '$1 == key { $1 = ""; sub(/^ +/, ""); print }' |
-        sed -E 's/ {2,}/ /g'
-}
 
 # --- A fresh prefix --------------------------------------------------------------------------
-if ! "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || ! "$wineserver" -w; then
+if ! wine_boot >"$work/wineboot.log" 2>&1; then
     fail "wineboot in a fresh prefix"
     finish
 fi
 if [[ -n "$desktop_size" ]]; then
-    "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop_size" /f \
-        >/dev/null 2>&1
+    wine_desktop "$desktop_size"
 fi
 
 # --- The package -----------------------------------------------------------------------------
@@ -163,10 +130,6 @@ port=$(sed -nE 's/^listening on 127\.0\.0\.1:([0-9]+)$/\1/p' "$work/simulator.ou
 # An earlier run's settings with the simulator's address. The program takes the stored settings
 # only when Top is among them; Top is stored as a number, which the closing program rewrites as
 # text.
-reg_add() {
-    "$wine" reg add 'HKCU\Software\Quorvane\Quorvane\Settings' /v "$1" /t "$2" /d "$3" /f \
-        >/dev/null 2>&1
-}
 reg_add Top REG_DWORD 1500
 reg_add Left REG_SZ 1500
 reg_add Height REG_SZ 2160

@@ -25,10 +25,8 @@ set -uo pipefail
 zip=$1
 simulator=$2
 probe_exe=$3
-wine=${QUORVANE_WINE:-/usr/lib/wine/wine64}
-# Wine reads the command line as UTF-8 only in a UTF-8 locale.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-unset QT_QPA_PLATFORM QT_PLUGIN_PATH WINEPATH
+# shellcheck source=windows-checks.sh
+source "$(dirname "$(realpath "$0")")/windows-checks.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-package.XXXXXX")
 simulator_pid=
@@ -40,20 +38,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-checks=0
 # The size of Wine's own desktop in the given prefix, if it has one.
-desktop_size=$("$wine" reg query 'HKCU\Software\Wine\Explorer\Desktops' /v Default 2>/dev/null |
-    tr -d '\r' | awk '$1 == "Default" { print $3 }')
-pass() { checks=$((checks + 1)); echo "ok    $*"; }
-fail() {
-    checks=$((checks + 1))
-    failures=$((failures + 1))
-    echo "FAIL  $*"
-}
-expect() { # expect WHAT ACTUAL EXPECTED
-    if [[ "$2" == "$3" ]]; then pass "$1: $2"; else fail "$1: '$2', expected '$3'"; fi
-}
+desktop_size=$(wine_desktop_size)
 # One pixel is 15 twips at 96 dpi: a size read from the window is the given twips to the pixel.
 expect_twips() { # expect_twips WHAT ACTUAL EXPECTED
     if ((${2:-0} > $3 - 15 && ${2:-0} < $3 + 15)); then
@@ -64,11 +50,6 @@ expect_twips() { # expect_twips WHAT ACTUAL EXPECTED
 }
 
 probe() { "$wine" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
-registry_value() { # the type and text of a value of section Settings
-    "$wine" reg query 'HKCU\Software\Quorvane\Quorvane\Settings' /v "$1" 2>/dev/null |
-        tr -d '\r' | awk -v key="$1" '$1 == key { $1 = ""; sub(/^ +/, ""); print }' |
-        sed -E 's/ {2,}/ /g'
-}
 
 start_simulator() { # start_simulator PORT [SIMULATOR-OPTIONS...]
     "$simulator" --port "$1" --token "$token" -v "${@:2}" >"$work/simulator.out" \
@@ -146,7 +127,6 @@ printf '%s' "$token" >"$folder/mytoken.txt"
 start_simulator 0
 [[ -n "$port" ]] || { fail "the simulator did not start"; cat "$work/simulator.log"; exit 1; }
 # An earlier run's settings: Top and Left stored as numbers, writing on, not on top.
-reg_add() { "$wine" reg add 'HKCU\Software\Quorvane\Quorvane\Settings' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
 reg_add Top REG_DWORD 1500
 reg_add Left REG_DWORD 1500
 reg_add Height REG_SZ 2160
@@ -247,15 +227,16 @@ probe syscommand "$window" 1013 >/dev/null
 sleep 0.5
 close_program Quorvane.exe
 for key in Top Left Height Width IP Write OnTop; do
-    [[ "$(registry_value "$key")" == REG_SZ* ]] || fail "setting $key is $(registry_value "$key")"
+    [[ "$(registry_value Settings "$key")" == REG_SZ* ]] ||
+        fail "setting $key is $(registry_value Settings "$key")"
 done
 pass "the seven settings are REG_SZ values"
-expect "stored Top" "$(registry_value Top)" "REG_SZ 1500"
-expect "stored Height" "$(registry_value Height)" "REG_SZ 3560"
-expect "stored Width" "$(registry_value Width)" "REG_SZ 5265"
-expect "stored IP" "$(registry_value IP)" "REG_SZ 127.0.0.1:$port"
-expect "stored Write" "$(registry_value Write)" "REG_SZ 1"
-expect "stored OnTop" "$(registry_value OnTop)" "REG_SZ True"
+expect "stored Top" "$(registry_value Settings Top)" "REG_SZ 1500"
+expect "stored Height" "$(registry_value Settings Height)" "REG_SZ 3560"
+expect "stored Width" "$(registry_value Settings Width)" "REG_SZ 5265"
+expect "stored IP" "$(registry_value Settings IP)" "REG_SZ 127.0.0.1:$port"
+expect "stored Write" "$(registry_value Settings Write)" "REG_SZ 1"
+expect "stored OnTop" "$(registry_value Settings OnTop)" "REG_SZ True"
 
 # --- A changed certificate -------------------------------------------------------------------
 stop_simulator
@@ -349,7 +330,7 @@ if [[ -n "$window" ]]; then
     done
     kill -0 "$program_pid" 2>/dev/null && fail "QuorvaneB.exe still runs after the session's end"
     program_pid=
-    expect "Width stored at the session's end" "$(registry_value Width)" "REG_SZ 9165"
+    expect "Width stored at the session's end" "$(registry_value Settings Width)" "REG_SZ 9165"
 fi
 stop_simulator
 
@@ -396,12 +377,10 @@ fi
 # A fresh prefix whose screen has 120 pixels to the inch (125 %): the stored twips are the same
 # outer size and place, so the window is 12 twips to the pixel.
 export WINEPREFIX="$work/prefix-120dpi"
-if "$wine" wineboot -i >/dev/null 2>&1; then
-    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
+if wine_boot >/dev/null 2>&1; then
+    wine_dpi 120
     if [[ -n "$desktop_size" ]]; then
-        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-        "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop_size" /f \
-            >/dev/null 2>&1
+        wine_desktop "$desktop_size"
     fi
     for setting in "Top 1500" "Left 1500" "Height 3560" "Width 9165" "IP 127.0.0.9" "Write 0" \
         "OnTop False"; do
@@ -422,5 +401,4 @@ else
     fail "wineboot for the 120 dpi prefix"
 fi
 
-echo "$((checks - failures)) passed, $failures failed"
-((failures == 0))
+finish
