@@ -20,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFileBytes;
-using testing::runUnprivileged;
 using testing::TempDir;
 using testing::writeFileBytes;
 
@@ -119,6 +118,8 @@ TEST(TokenFile, TokenWithLineBreakIsSavedWholeButLoadsUpToTheBreak) {
 }
 
 #ifndef _WIN32
+
+using testing::runUnprivileged;
 
 TEST(TokenFile, WrittenFileIsReadableByItsOwnerOnly) {
     TempDir folder;
