@@ -21,6 +21,12 @@ else()
     endif()
 endif()
 
+# The Windows headers without the parts that clash with the standard library (min, max) and
+# without the rarely used APIs; a file that needs one of those includes its header itself.
+if(WIN32)
+    target_compile_definitions(quorvane_options INTERFACE NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()
+
 if(QUORVANE_SANITIZE)
     target_compile_options(quorvane_options INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

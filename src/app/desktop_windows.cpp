@@ -1,16 +1,13 @@
 #include "app/desktop.h"
+#include "support/systemtext_windows.h"
 
 #include <QApplication>
-#include <QByteArray>
-#include <QFont>
 #include <QEvent>
+#include <QFont>
 #include <QObject>
 #include <QWidget>
 #include <cstdio>
-
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
+#include <string_view>
 #include <windows.h>
 
 // After windows.h, which it needs.
@@ -20,19 +17,14 @@ namespace quorvane::app::desktop {
 
 namespace {
 
-// The text in the system's ANSI code page, as AppendMenuA takes it.
-QByteArray ansiText(const QString& text) {
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
-    const int wideLength = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
-    QByteArray bytes(length, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, wideLength, bytes.data(), length, nullptr, nullptr);
-    return bytes;
-}
-
 const wchar_t* wideText(const QString& text) {
     return reinterpret_cast<const wchar_t*>(text.utf16());
+}
+
+// The text in the system's ANSI code page, as AppendMenuA takes it.
+std::string ansiText(const QString& text) {
+    return support::ansiFromWide(
+        std::wstring_view(wideText(text), static_cast<std::size_t>(text.size())));
 }
 
 HWND handleOf(const QWidget& window) {
@@ -44,7 +36,7 @@ void appendSystemMenuItems(HWND handle, const MenuCommands& commands) {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     for (const MenuCommand& command : commands) {
         AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(command.identifier),
-                    ansiText(command.text).constData());
+                    ansiText(command.text).c_str());
     }
 }
 

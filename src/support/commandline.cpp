@@ -1,69 +1,9 @@
 #include "support/commandline.h"
 
 #include "quorvane/version.h"
-#include "support/systemtext.h"
-#include "support/win32.h"
-
-#include <algorithm>
-
-#ifdef _WIN32
-#include <shellapi.h>
-#endif
+#include "support/system.h"
 
 namespace quorvane::support {
-
-namespace {
-
-// Where the settings store keeps its data on this platform.
-#ifdef _WIN32
-constexpr const char* kSettingsPlace =
-    "  HKEY_CURRENT_USER\\Software\\Quorvane\\Quorvane (the registry)\n";
-#else
-constexpr const char* kSettingsPlace =
-    "  $XDG_CONFIG_HOME/Quorvane/Quorvane.conf (without XDG_CONFIG_HOME:\n"
-    "  ~/.config/Quorvane/Quorvane.conf)\n";
-#endif
-
-} // namespace
-
-#ifdef _WIN32
-namespace {
-
-std::string toUtf8(const wchar_t* wide) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
-    text.pop_back();
-    return text;
-}
-
-} // namespace
-
-std::vector<std::string> programArguments(int argc, char** argv) {
-    int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide == nullptr) {
-        return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
-    }
-    std::vector<std::string> arguments;
-    for (int i = 1; i < count; ++i) {
-        arguments.push_back(toUtf8(wide[i]));
-    }
-    LocalFree(wide);
-    return arguments;
-}
-#else
-std::vector<std::string> programArguments(int argc, char** argv) {
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.push_back(fromSystemCodePage(argv[i]));
-    }
-    return arguments;
-}
-#endif
 
 std::string argumentText(const std::vector<std::string>& arguments) {
     std::string text;
@@ -92,11 +32,7 @@ CommandLineTargets commandLineTargets(std::string_view argumentText) {
 }
 
 std::string executableBaseName(std::string_view programPath) {
-#ifdef _WIN32
-    const std::size_t folderEnd = programPath.find_last_of("/\\");
-#else
-    const std::size_t folderEnd = programPath.find_last_of('/');
-#endif
+    const std::size_t folderEnd = programPath.find_last_of(system::folderSeparators());
     std::string_view name =
         folderEnd == std::string_view::npos ? programPath : programPath.substr(folderEnd + 1);
     const std::size_t dot = name.find_last_of('.');
@@ -170,7 +106,7 @@ std::string usageText() {
         "                             ends, rewritten after every reading while writing is\n"
         "                             on; a relative name is taken from the current folder\n"
         "  LarkspurstationError.log   the error log, in the current folder\n";
-    return beforeSettings + kSettingsPlace +
+    return beforeSettings + std::string(system::settingsPlace()) +
            "                             the settings: window position and size, address,\n"
            "                             writing switch, stay on top (section Settings), and\n"
            "                             the pinned gateway certificates (section\n"

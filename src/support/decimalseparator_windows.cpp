@@ -1,5 +1,6 @@
 #include "support/decimalseparator.h"
-#include "support/win32.h"
+
+#include <windows.h>
 
 namespace quorvane::support {
 

@@ -1,8 +1,10 @@
+#include "support/systemtext_windows.h"
+
 #include "support/failure.h"
 #include "support/systemtext.h"
-#include "support/win32.h"
 
 #include <exception>
+#include <windows.h>
 
 namespace quorvane::support {
 
@@ -19,7 +21,7 @@ std::wstring wideFrom(std::string_view text, UINT codePage) {
     return wide;
 }
 
-std::string narrowFrom(const std::wstring& wide, UINT codePage) {
+std::string narrowFrom(std::wstring_view wide, UINT codePage) {
     if (wide.empty()) {
         return {};
     }
@@ -32,6 +34,14 @@ std::string narrowFrom(const std::wstring& wide, UINT codePage) {
 }
 
 } // namespace
+
+std::string utf8FromWide(std::wstring_view wide) {
+    return narrowFrom(wide, CP_UTF8);
+}
+
+std::string ansiFromWide(std::wstring_view wide) {
+    return narrowFrom(wide, CP_ACP);
+}
 
 std::string toSystemCodePage(std::string_view utf8) {
     return narrowFrom(wideFrom(utf8, CP_UTF8), CP_ACP);
@@ -56,7 +66,7 @@ std::filesystem::path pathFromText(std::string_view utf8) {
 }
 
 std::string textOfPath(const std::filesystem::path& path) {
-    return narrowFrom(path.native(), CP_UTF8);
+    return utf8FromWide(path.native());
 }
 
 } // namespace quorvane::support

@@ -1,11 +1,14 @@
 #include "support/commandline.h"
-#include "support/win32.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace quorvane::support {
 namespace {

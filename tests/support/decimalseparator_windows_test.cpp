@@ -1,8 +1,8 @@
 #include "support/decimalseparator.h"
-#include "support/win32.h"
 
 #include <gtest/gtest.h>
 #include <string>
+#include <windows.h>
 
 namespace quorvane::support {
 namespace {

@@ -13,7 +13,7 @@
 #include "support/supporttest.h"
 
 #ifdef _WIN32
-#include "support/win32.h"
+#include <windows.h>
 // The Windows API's name for ReplaceFileW would rename the tests below.
 #undef ReplaceFile
 #else

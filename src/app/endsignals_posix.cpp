@@ -1,17 +1,13 @@
+// SIGTERM and SIGINT through a pipe that the event loop watches.
 #include "app/endsignals.h"
 
 #include <QSocketNotifier>
-
-#ifndef _WIN32
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
-#endif
 
 namespace quorvane::app {
-
-#ifndef _WIN32
 
 namespace {
 
@@ -73,13 +69,5 @@ void EndSignals::readPipe() {
         emit endRequested(byte);
     }
 }
-
-#else
-
-EndSignals::EndSignals(QObject* parent) : QObject(parent) {}
-EndSignals::~EndSignals() = default;
-void EndSignals::readPipe() {}
-
-#endif
 
 } // namespace quorvane::app
