@@ -119,8 +119,6 @@ TEST(TokenFile, TokenWithLineBreakIsSavedWholeButLoadsUpToTheBreak) {
 
 #ifndef _WIN32
 
-using testing::runUnprivileged;
-
 TEST(TokenFile, WrittenFileIsReadableByItsOwnerOnly) {
     TempDir folder;
     const fs::path file = folder / "mytoken.txt";
