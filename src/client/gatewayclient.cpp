@@ -1,4 +1,4 @@
-#include "gateway/gatewayclient.h"
+#include "client/gatewayclient.h"
 
 #include <algorithm>
 #include <optional>
@@ -13,9 +13,9 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "gateway/certificatepins.h"
-#include "gateway/certificatequestion.h"
-#include "gateway/connectioncheck.h"
+#include "client/certificatepins.h"
+#include "client/certificatequestion.h"
+#include "client/connectioncheck.h"
 #include "gateway/httpreply.h"
 #include "gateway/tokenfile.h"
 #include "support/failure.h"
