@@ -20,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFileBytes;
-using testing::runUnprivileged;
 using testing::TempDir;
 using testing::writeFileBytes;
 
@@ -139,7 +138,7 @@ TEST(TokenFile, UnreadableFileIsNoTokenWithOneProblemLine) {
     writeFileBytes(file, "secret");
     ::chmod(file.c_str(), 0000);
 
-    const bool asExpected = runUnprivileged(folder.path(), [&file] {
+    const bool asExpected = testing::runUnprivileged(folder.path(), [&file] {
         const std::optional<TokenRead> read = readTokenFile(file);
         const std::string expected =
             "Cannot read the token file " + file.string() + ": Permission denied";
@@ -161,7 +160,7 @@ TEST(TokenFile, FailedWriteKeepsTheOldToken) {
     ::chmod(file.c_str(), 0644);
     ::chmod(folder.path().c_str(), 0555);
 
-    const bool raisedPermissionDenied = runUnprivileged(folder.path(), [&file] {
+    const bool raisedPermissionDenied = testing::runUnprivileged(folder.path(), [&file] {
         try {
             writeTokenFile(file, "new");
         } catch (const support::RunTimeError& error) {
