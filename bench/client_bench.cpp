@@ -1,8 +1,8 @@
 // The program's HTTPS client polling the gateway simulator, side by side with curl polling the
 // same simulator over one keep-alive connection. Both are on loopback only.
 #include "benchmain.h"
-#include "gateway/certificatepins.h"
-#include "gateway/gatewayclient.h"
+#include "client/certificatepins.h"
+#include "client/gatewayclient.h"
 #include "sim/gatewaysimulator.h"
 #include "sim/simulatorthread.h"
 

@@ -3,6 +3,7 @@
 // split points, each a fraction of the reply in 256ths; the rest is the reply. It is read whole,
 // in the four pieces the split points give and, when short, one byte at a time.
 
+#include "common/replypieces.h"
 #include "fuzzcheck.h"
 #include "gateway/httpreply.h"
 
@@ -77,15 +78,7 @@ Outcome outcomeOf(const HttpReplyReader& reader) {
 Outcome readInPieces(std::string_view reply, const std::vector<std::size_t>& splits,
                      std::size_t limit, bool finish) {
     HttpReplyReader reader(limit);
-    std::size_t start = 0;
-    for (const std::size_t split : splits) {
-        reader.append(reply.substr(start, split - start));
-        start = split;
-    }
-    reader.append(reply.substr(start));
-    if (finish) {
-        reader.finish();
-    }
+    quorvane::testing::feedInPieces(reader, reply, splits, finish);
     return outcomeOf(reader);
 }
 

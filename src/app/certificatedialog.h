@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/certificatequestion.h"
+#include "client/certificatequestion.h"
 
 #include <QPointer>
 

@@ -8,8 +8,8 @@
 #include "app/quorvanefrm.h"
 #include "app/settings.h"
 #include "app/tokenexpiry.h"
-#include "gateway/certificatepins.h"
-#include "gateway/gatewayclient.h"
+#include "client/certificatepins.h"
+#include "client/gatewayclient.h"
 #include "support/commandline.h"
 #include "support/failure.h"
 

@@ -4,14 +4,14 @@
 #include <limits>
 
 #include "quorvane/version.h"
+#include "support/asciichars.h"
 
 namespace quorvane::gateway {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+using support::isBlank;
+using support::isDigit;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {
@@ -32,10 +32,6 @@ bool sameName(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return lower(x) == lower(y);
            });
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 // The characters of a header name (RFC 9110's "token").
@@ -119,8 +115,7 @@ std::string queryValue(std::string_view text) {
     std::string value;
     value.reserve(text.size());
     for (const char c : text) {
-        const bool alphanumeric =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c);
         if (alphanumeric || kKept.find(c) != std::string_view::npos) {
             value.push_back(c);
             continue;

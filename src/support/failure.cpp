@@ -60,7 +60,6 @@ void Trap::handle(const Failure& failure) {
     m_absorbed = failure;
     switch (m_form) {
     case Form::ResumeSilently:
-    case Form::QuietDefault:
         break;
     case Form::LogAndResume:
         if (m_logger) {

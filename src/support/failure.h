@@ -60,15 +60,13 @@ std::string errorText(const Failure& failure);
 // trap off, so any later failure in the same call passes to the caller.
 class Trap {
 public:
-    enum class Form { ResumeSilently, QuietDefault, LogAndResume, ErrorText };
+    enum class Form { ResumeSilently, LogAndResume, ErrorText };
 
     // Receives the failure and the label of the statement that failed.
     using Logger = std::function<void(const Failure&, int label)>;
 
     // Goes on with the next statement after the first failure.
     static Trap resumeSilently() { return Trap(Form::ResumeSilently); }
-    // Leaves the procedure with the result set so far after the first failure.
-    static Trap quietDefault() { return Trap(Form::QuietDefault); }
     // Logs the first failure, then goes on with the next statement. A failure of the logger
     // itself passes to the caller.
     static Trap logAndResume(Logger logger);
@@ -76,7 +74,7 @@ public:
     static Trap errorText(std::string& text);
 
     // Runs one statement under the trap. True when it completed; false when its failure was
-    // absorbed (with quiet default and error text the procedure must then return).
+    // absorbed (with error text the procedure must then return).
     template <class Statement>
     bool run(int label, Statement&& statement) {
         m_label = label;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "support/asciichars.h"
 #include "support/failure.h"
 
 namespace quorvane::support {
@@ -149,10 +150,10 @@ Decimal decimalOf(double value) {
 std::optional<double> shortTextValue(std::string_view text) {
     std::size_t at = 0;
     std::size_t end = text.size();
-    while (at < end && (text[at] == ' ' || text[at] == '\t')) {
+    while (at < end && isBlank(text[at])) {
         ++at;
     }
-    while (end > at && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+    while (end > at && isBlank(text[end - 1])) {
         --end;
     }
     bool negative = false;
@@ -167,7 +168,7 @@ std::optional<double> shortTextValue(std::string_view text) {
     bool point = false;
     for (; at < end; ++at) {
         const char c = text[at];
-        if (c >= '0' && c <= '9') {
+        if (isDigit(c)) {
             anyDigit = true;
             if (significant > 0 || c != '0') {
                 if (++significant > kMostDigits) {
@@ -280,10 +281,6 @@ double toDouble(Decimal number) {
     }
     return number.negative ? -value : value;
 }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Reads "e", an optional sign and digits at `position`; false (position unchanged) when they
 // are not all there.

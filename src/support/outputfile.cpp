@@ -1,10 +1,7 @@
 #include "support/outputfile.h"
 
-#include <exception>
-#include <filesystem>
-#include <system_error>
+#include <string_view>
 
-#include "support/failure.h"
 #include "support/filereplace.h"
 #include "support/numerictext.h"
 #include "support/systemtext.h"
@@ -44,24 +41,6 @@ void Save(const DisplayBoxes& boxes, const LocaleTexts& locale) {
     // Composed before the file is touched, so a failing piece leaves the previous file whole.
     const std::string content = composeOutput(boxes, locale);
     replaceFile(pathFromText(boxes.text(Box::OutFile)), toSystemCodePage(content));
-}
-
-bool FileExists(std::string_view name) {
-    bool result = false;
-    Trap trap = Trap::quietDefault();
-    try {
-        trap.run(4025, [&] {
-            const std::filesystem::path path = pathFromText(name);
-            std::error_code error;
-            if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
-                raise(errors::kFileNotFound);
-            }
-            result = true;
-        });
-    } catch (const std::exception&) {
-        // Only a lack of memory gets here; the answer stays "no such file".
-    }
-    return result;
 }
 
 } // namespace quorvane::support

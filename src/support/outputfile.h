@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "support/displayboxes.h"
 #include "support/localetexts.h"
@@ -17,9 +16,5 @@ std::string composeOutput(const DisplayBoxes& boxes, const LocaleTexts& locale);
 // does nothing otherwise. The file is replaced whole or not at all; a failure passes to the
 // caller and leaves the previous file as it was.
 void Save(const DisplayBoxes& boxes, const LocaleTexts& locale);
-
-// True only for an existing regular file; false for folders, empty or malformed names. Never
-// fails.
-bool FileExists(std::string_view name);
 
 } // namespace quorvane::support

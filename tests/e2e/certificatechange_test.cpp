@@ -3,8 +3,8 @@
 // answers the dialog "New gateway certificate". And a gateway on the IPv6 loopback address.
 
 #include "app/frmtimeoutmsg.h"
+#include "client/certificatepins.h"
 #include "e2etesting.h"
-#include "gateway/certificatepins.h"
 
 #include <QMessageBox>
 #include <QTest>

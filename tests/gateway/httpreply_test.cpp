@@ -1,3 +1,4 @@
+#include "common/replypieces.h"
 #include "common/testdoubles.h"
 #include "gateway/httpreply.h"
 #include "quorvane/version.h"
@@ -59,15 +60,7 @@ Outcome outcomeOf(const HttpReplyReader& reader) {
 Outcome readInPieces(std::string_view bytes, const std::vector<std::size_t>& splits, bool finish,
                      std::size_t limit) {
     HttpReplyReader reader(limit);
-    std::size_t start = 0;
-    for (const std::size_t split : splits) {
-        reader.append(bytes.substr(start, split - start));
-        start = split;
-    }
-    reader.append(bytes.substr(start));
-    if (finish) {
-        reader.finish();
-    }
+    testing::feedInPieces(reader, bytes, splits, finish);
     return outcomeOf(reader);
 }
 

@@ -47,31 +47,6 @@ TEST(Trap, ResumeSilentlyGoesOnAndPassesTheSecondFailureToTheCaller) {
     EXPECT_EQ(*trap.absorbed(), failure(errors::kOverflow));
 }
 
-TEST(Trap, QuietDefaultLeavesWithTheResultSetSoFar) {
-    // Shaped like the file-existence test: each step adds to the answer; a failure ends the
-    // call with whatever the answer holds at that moment.
-    auto procedure = [](Trap& trap) {
-        std::string result = "none";
-        if (!trap.run(4025, [&] { result = "opened"; })) {
-            return result;
-        }
-        if (!trap.run(4050, [&] {
-                result += ",read";
-                raise(errors::kPathNotFound);
-            })) {
-            return result;
-        }
-        trap.run(4075, [&] { result += ",closed"; });
-        return result;
-    };
-
-    Trap trap = Trap::quietDefault();
-    EXPECT_EQ(procedure(trap), "opened,read");
-    EXPECT_EQ(trap.label(), 4050);
-    ASSERT_NE(trap.absorbed(), nullptr);
-    EXPECT_EQ(trap.absorbed()->number, errors::kPathNotFound);
-}
-
 struct LoggedLabelRow {
     const char* name;
     std::vector<int> labelsBefore;

@@ -112,7 +112,6 @@ TEST_F(SaveTest, RelativeNameResolvesAgainstTheCurrentFolder) {
     Save(boxes, locale);
     EXPECT_EQ(readFileBytes(folder / "relative.txt"),
               "2025-02-22 19:22:58\r\n1,234.6\r\n422.3\r\n-812.3 \r\n");
-    EXPECT_TRUE(FileExists("relative.txt"));
 }
 
 #ifndef _WIN32
@@ -130,26 +129,6 @@ TEST_F(SaveTest, ReadOnlyFolderFailsAndLeavesNothingBehind) {
     }));
 }
 #endif
-
-TEST(FileExists, TrueOnlyForAnExistingRegularFile) {
-    testing::TempDir folder;
-    testing::writeFileBytes(folder / "mytoken.txt", "token");
-    std::filesystem::create_directory(folder / "sub");
-    const std::string nul("a\0b", 3);
-    const std::vector<std::pair<const char*, std::string>> absent = {
-        {"missing file", (folder / "absent.txt").string()},
-        {"folder", (folder / "sub").string()},
-        {"empty name", ""},
-        {"file in a missing folder", (folder / "none" / "mytoken.txt").string()},
-        {"path through a file", (folder / "mytoken.txt" / "x").string()},
-        {"NUL in the name", nul},
-    };
-    EXPECT_TRUE(FileExists((folder / "mytoken.txt").string()));
-    for (const auto& [name, path] : absent) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(FileExists(path));
-    }
-}
 
 } // namespace
 } // namespace quorvane::support

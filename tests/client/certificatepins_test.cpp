@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gateway/clientrig.h"
+#include "client/clientrig.h"
 #include "sim/selfsignedcertificate.h"
 
 namespace quorvane::gateway {

@@ -1,4 +1,4 @@
-#include "gateway/certificatepins.h"
+#include "client/certificatepins.h"
 
 #include <QCryptographicHash>
 #include <QSettings>

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gateway/clientrig.h"
+#include "client/clientrig.h"
 
 namespace quorvane::gateway {
 namespace {

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "gateway/httpget.h"
+#include "support/failure.h"
 
 class QObject;
 class QSslSocket;
@@ -119,8 +120,10 @@ private:
     // ready for a new exchange, with the whole time-out again. The call's deadline is stopped
     // while the owner decides.
     bool trustedNow(Call& call, const QUrl& url, QTimer& deadline);
-    // The error text of a call that ended without a usable reply.
-    std::string failureOf(const Call& call) const;
+    // ApiGet's request: the reply body, or a raised failure.
+    std::string fetch(const std::string& url, const std::string& token);
+    // The failure of a call that ended without a usable reply.
+    support::Failure failureOf(const Call& call) const;
 
     CertificatePins& m_pins;
     CertificateQuestion* m_question;

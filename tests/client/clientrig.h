@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "client/certificatepins.h"
+#include "client/gatewayclient.h"
 #include "common/testdoubles.h"
-#include "gateway/certificatepins.h"
-#include "gateway/gatewayclient.h"
 #include "sim/gatewaysimulator.h"
 
 namespace quorvane::gateway {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/certificatepins.h"
+#include "client/certificatepins.h"
 
 #include <QString>
 #include <optional>

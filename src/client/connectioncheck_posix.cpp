@@ -1,4 +1,4 @@
-#include "gateway/connectioncheck.h"
+#include "client/connectioncheck.h"
 
 #include <poll.h>
 

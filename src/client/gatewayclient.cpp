@@ -1,4 +1,4 @@
-#include "gateway/gatewayclient.h"
+#include "client/gatewayclient.h"
 
 #include <algorithm>
 #include <optional>
@@ -13,9 +13,9 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "gateway/certificatepins.h"
-#include "gateway/certificatequestion.h"
-#include "gateway/connectioncheck.h"
+#include "client/certificatepins.h"
+#include "client/certificatequestion.h"
+#include "client/connectioncheck.h"
 #include "gateway/httpreply.h"
 #include "gateway/tokenfile.h"
 #include "support/failure.h"
@@ -31,8 +31,14 @@ constexpr char kCancelledText[] = "The request was cancelled";
 // How the wait for a reply ended when it was not the reply that ended it.
 enum class Cause { None, TimedOut, TooLarge, Cancelled, Failed };
 
-std::string failureText(int number, const QString& description) {
-    return support::errorText(support::Failure{number, description.toStdString()});
+// A failure of the request: its number and the description as the client words it.
+support::Failure requestFailure(int number, const QString& description) {
+    return support::Failure{number, description.toStdString()};
+}
+
+// Ends the request with that failure; ApiGet's trap turns it into the error text.
+[[noreturn]] void fail(int number, const QString& description) {
+    support::raise(requestFailure(number, description));
 }
 
 QString durationText(std::chrono::milliseconds duration) {
@@ -238,24 +244,25 @@ GatewayClient::~GatewayClient() {
 
 void GatewayClient::ApiGet(const std::string& url, const std::string& token, std::string& reply,
                            std::string& errorText) {
+    reply.clear();
+    // The request's failure becomes "Error <number>: <description>" in `errorText`.
+    support::Trap trap = support::Trap::errorText(errorText);
+    trap.run([&] { reply = fetch(url, token); });
+}
+
+std::string GatewayClient::fetch(const std::string& url, const std::string& token) {
     const std::string target = url;
     const std::string bearer = token;
-    reply.clear();
-    auto fail = [&errorText](int number, const QString& description) {
-        errorText = failureText(number, description);
-    };
 
     const std::optional<std::string> headerValue = headerToken(bearer);
     if (!headerValue) {
         fail(kInvalidToken, QStringLiteral("The token contains white space or a control "
                                            "character; nothing was sent"));
-        return;
     }
     QUrl address(QString::fromStdString(target), QUrl::TolerantMode);
     if (!address.isValid() || address.host().isEmpty() ||
         address.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) != 0) {
         fail(kInvalidUrl, "The URL is not valid: " + QString::fromStdString(target));
-        return;
     }
 
     Call call;
@@ -275,7 +282,6 @@ void GatewayClient::ApiGet(const std::string& url, const std::string& token, std
         if (call.clientGone) {
             // The client is gone with everything it owned; nothing of it may be touched.
             fail(kCancelled, kCancelledText);
-            return;
         }
         if (!answered) {
             break;
@@ -314,8 +320,7 @@ void GatewayClient::ApiGet(const std::string& url, const std::string& token, std
     std::erase(m_calls, &call);
 
     if (!answered) {
-        errorText = failureOf(call);
-        return;
+        support::raise(failureOf(call));
     }
     const int status = call.reader->status();
     if (status < 200 || status > 299) {
@@ -324,13 +329,12 @@ void GatewayClient::ApiGet(const std::string& url, const std::string& token, std
             reason = standardReason(status);
         }
         fail(status, reason);
-        return;
     }
 
     const std::string& body = call.reader->body();
     QStringDecoder decoder(QStringDecoder::Utf8);
-    reply = QString(decoder(QByteArrayView(body.data(), static_cast<qsizetype>(body.size()))))
-                .toStdString();
+    return QString(decoder(QByteArrayView(body.data(), static_cast<qsizetype>(body.size()))))
+        .toStdString();
 }
 
 bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& token) {
@@ -505,21 +509,21 @@ bool GatewayClient::trustedNow(Call& call, const QUrl& url, QTimer& deadline) {
     return true;
 }
 
-std::string GatewayClient::failureOf(const Call& call) const {
+support::Failure GatewayClient::failureOf(const Call& call) const {
     switch (call.cause) {
     case Cause::TimedOut:
-        return failureText(kTimedOut,
-                           "The gateway did not answer within " + durationText(m_timeout));
+        return requestFailure(kTimedOut,
+                              "The gateway did not answer within " + durationText(m_timeout));
     case Cause::TooLarge:
-        return failureText(kReplyTooLarge, QStringLiteral("The reply is larger than 4 MiB"));
+        return requestFailure(kReplyTooLarge, QStringLiteral("The reply is larger than 4 MiB"));
     case Cause::Cancelled:
-        return failureText(kCancelled, kCancelledText);
+        return requestFailure(kCancelled, kCancelledText);
     case Cause::Failed:
-        return failureText(call.number, call.description);
+        return requestFailure(call.number, call.description);
     case Cause::None:
         break;
     }
-    return failureText(kOtherFailure, QStringLiteral("The request ended without a reply"));
+    return requestFailure(kOtherFailure, QStringLiteral("The request ended without a reply"));
 }
 
 void GatewayClient::abort() {
