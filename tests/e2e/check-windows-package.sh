@@ -335,9 +335,10 @@ fi
 stop_simulator
 
 # --- A gateway restarted on the same port, ten times -----------------------------------------
-# With the certificate it had, as a real gateway keeps it. The kept connection that the gateway
-# dropped must not hold the next request for the client's ten seconds: each time the restarted
-# gateway is asked within 2 s (the delay is 1 s) and the reading reaches the file.
+# With the certificate it had, as a real gateway keeps it, and each time just after a reply. The
+# kept connection that the gateway dropped must not hold the next request for the client's ten
+# seconds: each time the restarted gateway is asked within 2 s (the delay is 1 s) and the reading
+# reaches the file.
 if openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/gateway.key" -out "$work/gateway.pem" \
     -subj /CN=127.0.0.1 -days 2 >/dev/null 2>&1; then
     keep_certificate=(--cert "$work/gateway.pem" --key "$work/gateway.key")
@@ -346,6 +347,12 @@ if openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/gateway.key" -out "$
     if [[ -n "$window" ]] && wait_for_reading "$folder/restart.txt"; then
         late=()
         for restart in $(seq 10); do
+            # Down right after a reply, so that it drops the kept connection while it is idle.
+            replies=$(grep -c '^replied' "$work/simulator.log")
+            for _ in $(seq 30); do
+                (($(grep -c '^replied' "$work/simulator.log") > replies)) && break
+                sleep 0.1
+            done
             stop_simulator
             start_simulator "$port" "${keep_certificate[@]}"
             asked=0
