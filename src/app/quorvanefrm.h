@@ -49,7 +49,8 @@ struct WindowServices {
 };
 
 // The main window: the display boxes, the settings and phase panels, polling, start-up and
-// shutdown, the notices and the token flow.
+// shutdown, the notices and the token flow (quorvanefrm.cpp, formdesign.cpp, formboxes.cpp,
+// formtoken.cpp).
 class Quorvanefrm final : public QWidget,
                           public support::DisplayBoxes,
                           public support::Notices,
@@ -139,6 +140,8 @@ private:
     void endProgram();
     // Names the token's expiry in the TokenString tooltip (none for a token that is no JWT).
     void refreshTokenToolTip();
+    // The same, once the tooltip would read differently (a day fewer left, or expired).
+    void refreshTokenToolTipWhenDue();
 
     WindowServices m_services;
     support::ErrorLog m_errorLog;
