@@ -112,9 +112,9 @@ private:
     // serves the URL's address and is still open, else on a new one. False when the call ended
     // without a reply (call.cause says why).
     bool exchange(Call& call, const QUrl& url, const std::string& token);
-    // Opens a connection to the URL's address whose handshake checks the certificate pins for
-    // as long as `context` lives.
-    std::unique_ptr<QSslSocket> connectTo(Call& call, const QUrl& url, QObject& context);
+    // A connection for the URL's address, not yet opened, whose handshake checks the certificate
+    // pins for as long as `context` lives.
+    std::unique_ptr<QSslSocket> newConnection(Call& call, const QUrl& url, QObject& context);
     // After an exchange that ended on a changed certificate: asks the owner, unless they already
     // refused that certificate for that address, and on trust replaces the pin and makes the call
     // ready for a new exchange, with the whole time-out again. The call's deadline is stopped

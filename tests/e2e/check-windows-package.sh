@@ -17,7 +17,8 @@
 #    a message box; from a console it writes it there;
 #  - after --forget-certificates, QuorvaneB.exe from the same folder writes readings, and the end
 #    of the user's session saves its settings;
-#  - a gateway restarted on the same port ten times is asked again within 2 s each time;
+#  - a gateway restarted on the same port ten times, just after a reply or while a request waits
+#    for one, is asked again within 2 s each time;
 #  - on a screen of 120 dots per inch, the stored twips give the same outer size and place.
 # Usage: check-windows-package.sh ZIP SIMULATOR WINDOWSPROBE
 # Environment: WINEPREFIX (a prepared prefix, best with a virtual desktop), DISPLAY.
@@ -335,26 +336,35 @@ fi
 stop_simulator
 
 # --- A gateway restarted on the same port, ten times -----------------------------------------
-# With the certificate it had, as a real gateway keeps it, and each time just after a reply. The
-# kept connection that the gateway dropped must not hold the next request for the client's ten
-# seconds: each time the restarted gateway is asked within 2 s (the delay is 1 s) and the reading
-# reaches the file.
+# With the certificate it had, as a real gateway keeps it, and with replies that take 400 ms. It
+# goes down in turn just after a reply (the kept connection is dropped while idle) and while a
+# request waits for its reply (the kept connection is dropped under the request, which goes out
+# again on a new connection while nothing listens). Neither may hold a request for the client's
+# ten seconds: each time the restarted gateway is asked within 2 s (the delay is 1 s) and the
+# reading reaches the file.
 if openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/gateway.key" -out "$work/gateway.pem" \
     -subj /CN=127.0.0.1 -days 2 >/dev/null 2>&1; then
-    keep_certificate=(--cert "$work/gateway.pem" --key "$work/gateway.key")
-    start_simulator 0 "${keep_certificate[@]}"
+    restarted_gateway=(--cert "$work/gateway.pem" --key "$work/gateway.key" --delay 400)
+    start_simulator 0 "${restarted_gateway[@]}"
     start_program Quorvane.exe "127.0.0.1:$port" restart.txt
     if [[ -n "$window" ]] && wait_for_reading "$folder/restart.txt"; then
         late=()
         for restart in $(seq 10); do
-            # Down right after a reply, so that it drops the kept connection while it is idle.
+            # Just after a reply.
             replies=$(grep -c '^replied' "$work/simulator.log")
-            for _ in $(seq 30); do
+            for _ in $(seq 60); do
                 (($(grep -c '^replied' "$work/simulator.log") > replies)) && break
-                sleep 0.1
+                sleep 0.05
             done
+            if ((restart % 2 == 0)); then
+                # Then while the next request, on the connection that reply came on, waits.
+                for _ in $(seq 60); do
+                    (($(grep -c '^GET' "$work/simulator.log") > replies + 1)) && break
+                    sleep 0.05
+                done
+            fi
             stop_simulator
-            start_simulator "$port" "${keep_certificate[@]}"
+            start_simulator "$port" "${restarted_gateway[@]}"
             asked=0
             for _ in $(seq 20); do
                 grep -q "GET /ivp/meters/readings" "$work/simulator.log" && { asked=1; break; }
