@@ -12,9 +12,6 @@
 #include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
-#include <QDateTime>
-#include <cstdio>
-#define TRACE(...) do { std::fprintf(stderr, "%lld.%03lld ", QDateTime::currentMSecsSinceEpoch()/1000 % 100000, QDateTime::currentMSecsSinceEpoch()%1000); std::fprintf(stderr, __VA_ARGS__); std::fprintf(stderr, "\n"); std::fflush(stderr);} while(0)
 
 #include "client/certificatepins.h"
 #include "client/certificatequestion.h"
@@ -268,12 +265,11 @@ std::string GatewayClient::fetch(const std::string& url, const std::string& toke
         fail(kInvalidUrl, "The URL is not valid: " + QString::fromStdString(target));
     }
 
-    TRACE("fetch");
     Call call;
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &deadline,
-                     [&call] { TRACE("TIMEOUT"); call.end(Cause::TimedOut); });
+                     [&call] { call.end(Cause::TimedOut); });
     deadline.start(m_timeout);
     m_calls.push_back(&call);
 
@@ -365,7 +361,6 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
     // Qt learns of the close only once the event loop has delivered the socket's notification,
     // and a request written on a closed connection depends on a further notification to fail
     // over to a new one, or waits for the whole time-out.
-    if (m_kept) TRACE("kept: state %d enc %d avail %lld idle %d", int(m_kept->state()), int(m_kept->isEncrypted()), (long long)m_kept->bytesAvailable(), int(connectionIdle(m_kept->socketDescriptor())));
     if (m_kept && (m_keptOrigin != origin || m_kept->state() != QAbstractSocket::ConnectedState ||
                    !m_kept->isEncrypted() || m_kept->bytesAvailable() > 0 ||
                    !connectionIdle(m_kept->socketDescriptor()))) {
@@ -386,12 +381,6 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
         call.closeNotified = false;
         QSslSocket* const socket = call.socket.get();
         const QString peer = url.host();
-        TRACE("exchange: reused %d", int(call.reused));
-        QObject::connect(socket, &QAbstractSocket::stateChanged, &context, [](QAbstractSocket::SocketState s) { TRACE("state %d", int(s)); });
-        QObject::connect(socket, &QSslSocket::encrypted, &context, [] { TRACE("encrypted"); });
-        QObject::connect(socket, &QSslSocket::readyRead, &context, [socket] { TRACE("readyRead %lld", (long long)socket->bytesAvailable()); });
-        QObject::connect(socket, &QAbstractSocket::errorOccurred, &context, [socket](QAbstractSocket::SocketError e) { TRACE("error %d %s", int(e), qPrintable(socket->errorString())); });
-        QObject::connect(socket, &QAbstractSocket::disconnected, &context, [] { TRACE("disconnected"); });
 
         QObject::connect(socket, &QSslSocket::readyRead, &context, [&call] { call.take(); });
         QObject::connect(socket, &QAbstractSocket::errorOccurred, &context,
@@ -410,7 +399,7 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
             if (call.settled) {
                 return;
             }
-            TRACE("write %lld", (long long)socket->write(request.data(), static_cast<qint64>(request.size())));
+            socket->write(request.data(), static_cast<qint64>(request.size()));
         };
         if (call.reused) {
             send();
@@ -424,7 +413,6 @@ bool GatewayClient::exchange(Call& call, const QUrl& url, const std::string& tok
         if (!call.settled) {
             call.loop.exec();
         }
-        TRACE("loop end: cause %d settled %d stale %d reader %d", int(call.cause), int(call.settled), int(call.staleConnection), int(call.reader->state()));
         if (call.clientGone) {
             return false;
         }
