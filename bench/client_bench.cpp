@@ -77,8 +77,8 @@ void reportCounters(benchmark::State& state, int requests) {
 void BM_GatewayClientPolls(benchmark::State& state) {
     g_gateway->resetCounters();
     // Pins in the per-user store, which lives under this run's own XDG_CONFIG_HOME.
-    gateway::CertificatePins pins;
-    gateway::GatewayClient client(pins);
+    client::CertificatePins pins;
+    client::GatewayClient client(pins);
     const std::string url = g_gateway->url();
     const std::string token = Gateway::token();
     std::string reply;

@@ -16,7 +16,7 @@
 namespace quorvane::bench {
 namespace {
 
-using support::Box;
+using reading::Box;
 
 constexpr const char* kReply = "readings-fw7.6.175-production-and-net.json";
 
@@ -44,11 +44,15 @@ struct CycleRig {
     testing::FixedLocale locale;
     testing::FixedZone zone;
     support::ErrorLog log{clock, locale, dir.path()};
-    reading::ReadingCycle cycle{{boxes, notices, replyBox, http, clock, locale, zone, log, {}}};
+    reading::ReadingCycle cycle{{boxes, notices, replyBox, http, clock, locale, zone, log, {},
+                                 [this](const reading::ShownReading& shown) {
+                                     boxes.draw(shown);
+                                 }}};
 
     CycleRig() {
         zone.zone = {1, -60};
         boxes.writeCheck = 0;
+        cycle.setShown(boxes.shown());
         cycle.updateTimeZoneBias();
     }
 };

@@ -223,7 +223,7 @@ private:
                 m_last = sample();
                 m_measured = true;
                 if (app::Quorvanefrm* window = findWindow()) {
-                    m_timeStamp = window->text(support::Box::TimeStamp);
+                    m_timeStamp = window->text(reading::Box::TimeStamp);
                 }
             }
             finish();
@@ -263,7 +263,7 @@ private:
                 m_last = sample();
                 m_measured = true;
                 m_completed = true;
-                m_timeStamp = window->text(support::Box::TimeStamp);
+                m_timeStamp = window->text(reading::Box::TimeStamp);
                 if (!std::filesystem::is_regular_file("out.txt")) {
                     m_problems.push_back("no output file was written");
                 }

@@ -26,7 +26,7 @@
 namespace {
 
 using namespace quorvane;
-using support::Box;
+using reading::Box;
 
 // One folder for the whole run: a fresh folder per input would cost more than the cycles.
 const testing::TempDir& workFolder() {
@@ -65,7 +65,7 @@ bool isNumberText(std::string_view text) {
 }
 
 std::string describeBox(const testing::MemoryBoxes& boxes, Box box) {
-    return std::string(support::boxName(box)) + " = \"" + boxes.text(box) + "\"";
+    return std::string(reading::boxName(box)) + " = \"" + boxes.text(box) + "\"";
 }
 
 // The cycle's end state, whatever the reply was.
@@ -76,7 +76,7 @@ void checkBoxes(const testing::MemoryBoxes& boxes, bool consumptionVariant) {
     for (Box box : {Box::A1, Box::A2, Box::A3}) {
         const std::string tip = boxes.toolTip(box);
         QUORVANE_FUZZ_CHECK(tip == "Green Export, Red Iimport" || isNumberText(tip),
-                            std::string(support::boxName(box)) + " tooltip \"" + tip + "\"");
+                            std::string(reading::boxName(box)) + " tooltip \"" + tip + "\"");
     }
     const std::string stamp = boxes.text(Box::TimeStamp);
     QUORVANE_FUZZ_CHECK(stamp == "0" || stamp == "Wrong/No IP address" ||
@@ -90,11 +90,11 @@ void checkBoxes(const testing::MemoryBoxes& boxes, bool consumptionVariant) {
     for (Box box : {Box::Grid, Box::G1, Box::G2, Box::G3}) {
         const auto colour = boxes.backColour(box);
         QUORVANE_FUZZ_CHECK(
-            colour == design.backColour(box) || colour == support::colours::kGreen ||
-                colour == support::colours::kLightRed ||
+            colour == design.backColour(box) || colour == reading::colours::kGreen ||
+                colour == reading::colours::kLightRed ||
                 (consumptionVariant && box != Box::Grid &&
-                 colour == support::colours::kWindowBackground),
-            std::string(support::boxName(box)) + " colour " + std::to_string(colour));
+                 colour == reading::colours::kWindowBackground),
+            std::string(reading::boxName(box)) + " colour " + std::to_string(colour));
     }
 }
 
@@ -192,13 +192,13 @@ bool runCycle(reading::ReadingCycle& cycle, const testing::MemoryBoxes& boxes,
         QUORVANE_FUZZ_CHECK(file == before, "a failed cycle changed the output file");
         return ended;
     }
-    if (boxes.writeCheckValue() == 0) {
+    if (!boxes.writing()) {
         QUORVANE_FUZZ_CHECK(!std::filesystem::exists(outPath), "written with writing off");
         return ended;
     }
     std::string shown;
     try {
-        shown = support::composeOutput(boxes, locale);
+        shown = reading::composeOutput(boxes.shown(), locale);
     } catch (const support::RunTimeError&) {
         // Save failed on these boxes too and absorbed it; the file stays as it was.
         QUORVANE_FUZZ_CHECK(file == before, "Save failed but changed the output file");
@@ -245,7 +245,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::FixedZone zone;
     zone.zone = kZones[(setUp >> 2) & 3];
     support::ErrorLog log(clock, locale, folder.path());
-    reading::ReadingCycle cycle({boxes, notices, replyBox, http, clock, locale, zone, log, {}});
+    reading::ReadingCycle cycle({boxes, notices, replyBox, http, clock, locale, zone, log, {},
+                                 [&boxes](const reading::ShownReading& shown) {
+                                     boxes.draw(shown);
+                                 }});
+    cycle.setShown(boxes.shown());
     cycle.setConsumptionVariant(consumptionVariant);
     boxes.writeCheck = (setUp & 32) != 0 ? 0 : 1;
     boxes.setText(Box::OutFile, outPath.string());

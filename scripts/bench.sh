@@ -13,6 +13,7 @@
 # The build (the bench preset) goes to build-bench/ (or $QUORVANE_BENCH_DIR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/deps.sh --bench
 
 build=${QUORVANE_BENCH_DIR:-build-bench}
 cycle_repetitions=15

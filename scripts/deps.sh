@@ -4,18 +4,28 @@
 # missing and stops.
 set -euo pipefail
 
-packages=(
-    cmake g++ make pkg-config
-    qt6-base-dev libgl1-mesa-dev libssl-dev openssl fonts-liberation2 locales
-    libgtest-dev libgmock-dev libbenchmark-dev
-    g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl
-    clang libclang-rt-14-dev
-    xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme
-)
-if [[ "${1:-}" == "--minimal" ]]; then
-    packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
-              fonts-liberation2 locales libgtest-dev libgmock-dev)
-fi
+# Package groups: what building needs, what the native test suite adds, and what only the
+# benchmarks, the Windows check and the clang builds (sanitizers, fuzzing) need.
+build=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
+       fonts-liberation2 locales)
+tests=(libgtest-dev libgmock-dev
+       xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme)
+bench=(libbenchmark-dev)
+windows=(g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl xvfb xauth)
+clang=(clang libclang-rt-14-dev libgtest-dev libgmock-dev)
+
+# Usage: scripts/deps.sh [--minimal | --bench | --windows | --clang | --all]
+#   (none)     building and the native test suite (scripts/test.sh)
+#   --minimal  building the program and the simulator alone (scripts/demo.sh)
+case "${1:-}" in
+    "") packages=("${build[@]}" "${tests[@]}") ;;
+    --minimal) packages=("${build[@]}" libgtest-dev libgmock-dev) ;;
+    --bench) packages=("${build[@]}" "${tests[@]}" "${bench[@]}") ;;
+    --windows) packages=("${build[@]}" "${tests[@]}" "${windows[@]}") ;;
+    --clang) packages=("${build[@]}" "${tests[@]}" "${clang[@]}") ;;
+    --all) packages=("${build[@]}" "${tests[@]}" "${bench[@]}" "${windows[@]}" "${clang[@]}") ;;
+    *) echo "usage: scripts/deps.sh [--minimal|--bench|--windows|--clang|--all]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -9,6 +9,7 @@
 # that many inputs if SECONDS have not run out first; the long run of fuzz/README.md).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
+scripts/deps.sh --clang || exit 1
 root=$(pwd)
 
 seconds=${1:-60}

@@ -6,6 +6,7 @@
 # Environment: QUORVANE_JOBS (build and test jobs, default 2).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
+scripts/deps.sh --clang || exit 1
 
 jobs=${QUORVANE_JOBS:-2}
 started=$SECONDS

@@ -25,6 +25,7 @@
 # reports false -Wrestrict overlaps inside std::string, and warnings as errors.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
+scripts/deps.sh --windows || exit 1
 root=$(pwd)
 # shellcheck source=lib/wine.sh
 source "$root/scripts/lib/wine.sh"

@@ -9,7 +9,7 @@ namespace quorvane::app {
 
 namespace {
 
-using Details = gateway::CertificatePins::Details;
+using Details = client::CertificatePins::Details;
 
 // A validity date in the user's short date format, in local time.
 QString dateText(const QDateTime& moment) {

@@ -12,7 +12,7 @@ namespace quorvane::app {
 // certificate, both certificates' fingerprints and what is kept of them (subject, validity), and
 // the buttons "Trust the new certificate" (Alt+T) and "Keep refusing". Keep refusing is the
 // default: Enter, Esc and the close box all mean it.
-class CertificateDialog final : public gateway::CertificateQuestion {
+class CertificateDialog final : public client::CertificateQuestion {
 public:
     CertificateDialog() = default;
     ~CertificateDialog() override;
@@ -20,9 +20,9 @@ public:
     CertificateDialog& operator=(const CertificateDialog&) = delete;
 
     // Returns when the owner has decided; false at once after shutDown().
-    bool trustNew(const QString& gateway, const gateway::CertificatePins::Details& presented,
+    bool trustNew(const QString& gateway, const client::CertificatePins::Details& presented,
                   const QString& trustedFingerprint,
-                  const std::optional<gateway::CertificatePins::Details>& trusted) override;
+                  const std::optional<client::CertificatePins::Details>& trusted) override;
 
     // Closes a dialog that is shown as "Keep refusing" and shows none from now on (the program
     // is ending).
@@ -32,9 +32,9 @@ public:
     QMessageBox* shown() const;
 
     // The dialog's text.
-    static QString text(const QString& gateway, const gateway::CertificatePins::Details& presented,
+    static QString text(const QString& gateway, const client::CertificatePins::Details& presented,
                         const QString& trustedFingerprint,
-                        const std::optional<gateway::CertificatePins::Details>& trusted);
+                        const std::optional<client::CertificatePins::Details>& trusted);
 
 private:
     QPointer<QMessageBox> m_box;

@@ -1,5 +1,5 @@
-// The main window as the reading cycle and the settings see it: its display boxes by name, and
-// its outer size and place in twips.
+// The main window's display boxes by name, drawn from what the reading cycle shows, what the
+// cycle asks of the window, and the window's outer size and place in twips.
 #include "app/desktop.h"
 #include "app/quorvanefrm.h"
 
@@ -11,7 +11,7 @@
 
 namespace quorvane::app {
 
-using support::Box;
+using reading::Box;
 
 namespace {
 
@@ -59,14 +59,14 @@ void Quorvanefrm::setText(Box which, std::string_view value) {
 std::uint32_t Quorvanefrm::backColour(Box which) const {
     const QPalette& palette = box(which)->palette();
     if (!palette.isBrushSet(QPalette::Active, QPalette::Base)) {
-        return support::colours::kWindowBackground;
+        return reading::colours::kWindowBackground;
     }
     return toBgr(palette.color(QPalette::Active, QPalette::Base));
 }
 
 void Quorvanefrm::setBackColour(Box which, std::uint32_t colour) {
     QWidget* control = box(which);
-    if (colour == support::colours::kWindowBackground) {
+    if (colour == reading::colours::kWindowBackground) {
         // Only Base and Text are ever set on a box; an empty palette gives the box the theme's
         // back and text again.
         control->setPalette(QPalette());
@@ -93,6 +93,54 @@ int Quorvanefrm::writeCheckValue() const {
         return 0;
     }
     return m_createOutputchk->isChecked() ? 1 : 0;
+}
+
+void Quorvanefrm::drawReading(const reading::ShownReading& shown) {
+    auto drawBox = [&](Box which) {
+        if (text(which) != shown.text(which)) {
+            setText(which, shown.text(which));
+        }
+        if (backColour(which) != shown.backColour(which)) {
+            setBackColour(which, shown.backColour(which));
+        }
+        if (toolTip(which) != shown.toolTip(which)) {
+            setToolTip(which, shown.toolTip(which));
+        }
+    };
+    for (Box which : reading::ShownReading::kBoxes) {
+        drawBox(which);
+    }
+    drawBox(reading::ShownReading::kZone);
+}
+
+reading::ShownReading Quorvanefrm::shownBoxes() const {
+    reading::ShownReading shown;
+    auto take = [&](Box which) {
+        shown.setText(which, text(which));
+        shown.setBackColour(which, backColour(which));
+        shown.setToolTip(which, toolTip(which));
+    };
+    for (Box which : reading::ShownReading::kBoxes) {
+        take(which);
+    }
+    take(reading::ShownReading::kZone);
+    return shown;
+}
+
+std::string Quorvanefrm::address() const {
+    return text(Box::IP);
+}
+
+std::string Quorvanefrm::token() const {
+    return text(Box::TokenString);
+}
+
+std::string Quorvanefrm::outputFile() const {
+    return text(Box::OutFile);
+}
+
+bool Quorvanefrm::writing() const {
+    return writeCheckValue() != 0;
 }
 
 // ---- Window options

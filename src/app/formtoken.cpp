@@ -14,13 +14,15 @@
 
 namespace quorvane::app {
 
-using support::Box;
+using reading::Box;
 
 namespace {
 
 constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
 // A token file that cannot be read or written is announced as long as a failed request.
 constexpr std::int32_t kTokenFileNoticeTime = 15000;
+// How long the notices about an entered or a missing token stay up, in milliseconds.
+constexpr std::int32_t kTokenNoticeTime = 5000;
 
 // Characters as the user counts them, not UTF-16 units.
 qsizetype characterCount(const QString& text) {
@@ -61,7 +63,7 @@ void Quorvanefrm::LoadToken() {
         const QString shown = QString::fromStdString(text(Box::TokenString));
         TestTimeoutMsgBox("token with length " + std::to_string(characterCount(shown)) + "\r\n" +
                               BearerToken,
-                          5000);
+                          kTokenNoticeTime);
         return;
     }
     if (read && !read->problem.empty()) {
@@ -87,21 +89,18 @@ void Quorvanefrm::AskToken() {
     if (!m_tokenDialog) {
         m_tokenDialog = std::make_unique<frmCustomInput>();
     }
-    m_tokenDialog->txtInput->clear();
-    m_tokenDialog->InputResult.clear();
-    m_tokenDialog->exec();
+    const std::optional<QString> entered = m_tokenDialog->ask();
     if (m_closing) {
         return;
     }
-    const QString entered = m_tokenDialog->InputResult;
-    BearerToken = entered.toStdString();
-    if (!BearerToken.empty()) {
-        TestTimeoutMsgBox("Entered token with length " + std::to_string(characterCount(entered)) +
+    BearerToken = entered ? entered->toStdString() : std::string();
+    if (entered) {
+        TestTimeoutMsgBox("Entered token with length " + std::to_string(characterCount(*entered)) +
                               "\r\n" + BearerToken,
-                          5000);
+                          kTokenNoticeTime);
         return;
     }
-    TestTimeoutMsgBox("Input was canceled - program will end.", 5000);
+    TestTimeoutMsgBox("Input was canceled - program will end.", kTokenNoticeTime);
     endProgram();
 }
 

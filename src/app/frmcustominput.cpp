@@ -52,6 +52,16 @@ frmCustomInput::frmCustomInput() : QDialog(nullptr) {
     connect(cmdCancel, &QPushButton::clicked, this, &frmCustomInput::cmdCancel_Click);
 }
 
+std::optional<QString> frmCustomInput::ask() {
+    txtInput->clear();
+    InputResult.clear();
+    exec();
+    if (InputResult.isEmpty()) {
+        return std::nullopt;
+    }
+    return InputResult;
+}
+
 void frmCustomInput::cmdOK_Click() {
     InputResult = txtInput->toPlainText();
     hide();

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 
 class QLabel;
 class QPlainTextEdit;
@@ -18,13 +19,9 @@ public:
     // Made without an owner window, at its design size and texts, hidden.
     frmCustomInput();
 
-    // The text accepted with Ok; empty after Cancel or when the window was closed.
-    QString InputResult;
-
-    QLabel* Label1 = nullptr;
-    QPlainTextEdit* txtInput = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdCancel = nullptr;
+    // Shows the dialog with an empty box, modally, and returns the text accepted with Ok;
+    // nothing after Cancel, the close box, or Ok on an empty box.
+    std::optional<QString> ask();
 
     void cmdOK_Click();
     void cmdCancel_Click();
@@ -35,6 +32,15 @@ public:
 protected:
     // Esc does nothing.
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // The text accepted with Ok; empty after Cancel or when the window was closed.
+    QString InputResult;
+
+    QLabel* Label1 = nullptr;
+    QPlainTextEdit* txtInput = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
 };
 
 } // namespace quorvane::app

@@ -27,9 +27,8 @@ public:
     // The time-out of the current message in milliseconds.
     std::int32_t timeout() const { return m_timeout; }
 
-    QPlainTextEdit* txtMessage = nullptr;
-    QPushButton* cmdClose = nullptr;
-    QTimer tmrTimeout;
+    // Whether the countdown that closes it is running.
+    bool countingDown() const { return tmrTimeout.isActive(); }
 
     void cmdClose_Click();
     void tmrTimeout_Timer();
@@ -38,6 +37,10 @@ public:
     void reject() override;
 
 private:
+    QPlainTextEdit* txtMessage = nullptr;
+    QPushButton* cmdClose = nullptr;
+    QTimer tmrTimeout;
+
     void fill(const std::string& message, std::int32_t timeout);
 
     std::int32_t m_timeout = 0;

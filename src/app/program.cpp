@@ -39,7 +39,7 @@ struct QtArguments {
 int forgetCertificates(char* programName, bool outputSeen) {
     QtArguments qtArguments(programName);
     const QCoreApplication application(qtArguments.argc, qtArguments.argv);
-    gateway::CertificatePins pins;
+    client::CertificatePins pins;
     const int count = pins.forgetAll();
     const std::string said = "Forgot " + std::to_string(count) + " pinned gateway certificate" +
                              (count == 1 ? "" : "s") + ".";
@@ -96,8 +96,8 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
 struct GatewayAccess::Parts {
     ErrorReplyBox replyBox;
     CertificateDialog certificateDialog;
-    gateway::CertificatePins pins;
-    gateway::GatewayClient client{pins, &certificateDialog};
+    client::CertificatePins pins;
+    client::GatewayClient client{pins, &certificateDialog};
     TokenExpiryNote note{client, [] { return QDateTime::currentDateTime(); }, QLocale()};
 };
 

@@ -25,12 +25,14 @@
 
 namespace quorvane::app {
 
-using support::Box;
+using reading::Box;
 
 namespace {
 
 constexpr double kIpPhasesShownHeight = 2560;
 constexpr int kLongestDelay = 65535;
+// How long the start-up notice naming the address and the file stays up, in milliseconds.
+constexpr std::int32_t kGreetingNoticeTime = 5000;
 
 } // namespace
 
@@ -44,12 +46,14 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
     setFont(designFont(8.25, false));
     createControls();
     setClientTwips(*this, 4410, 1530);
-    setBackColour(Box::Grid, support::colours::kLightRed);
+    setBackColour(Box::Grid, reading::colours::kLightRed);
 
     m_cycle = std::make_unique<reading::ReadingCycle>(
         reading::ReadingPorts{*this, *this, m_services.replyBox, m_services.http, m_services.clock,
                               m_services.locale, m_services.zones, m_errorLog,
-                              [this] { return m_tokenDialog && m_tokenDialog->isVisible(); }});
+                              [this] { return m_tokenDialog && m_tokenDialog->isVisible(); },
+                              [this](const reading::ShownReading& shown) { drawReading(shown); }});
+    m_cycle->setShown(shownBoxes());
 
     connect(findChild<QPushButton*>("Startbtn"), &QPushButton::clicked, this,
             &Quorvanefrm::Startbtn_Click);
@@ -68,8 +72,8 @@ Quorvanefrm::~Quorvanefrm() = default;
 
 void Quorvanefrm::createControls() {
     createDesignedControls(*this);
-    for (int i = 0; i < support::kBoxCount; ++i) {
-        const auto name = support::boxName(static_cast<Box>(i));
+    for (int i = 0; i < reading::kBoxCount; ++i) {
+        const auto name = reading::boxName(static_cast<Box>(i));
         m_boxes[static_cast<std::size_t>(i)] = findChild<QWidget*>(
             QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     }
@@ -116,7 +120,8 @@ void Quorvanefrm::Form_Load() {
         setText(Box::OutFile, *targets.outFile);
     }
 
-    TestTimeoutMsgBox("ip " + text(Box::IP) + "\r\nWith file " + text(Box::OutFile), 5000);
+    TestTimeoutMsgBox("ip " + text(Box::IP) + "\r\nWith file " + text(Box::OutFile),
+                      kGreetingNoticeTime);
     if (m_closing) {
         return;
     }

@@ -5,12 +5,13 @@
 #include "app/windowoptions.h"
 #include "gateway/httpget.h"
 #include "gateway/replymessagebox.h"
+#include "reading/boxes.h"
+#include "reading/notices.h"
 #include "reading/readingcycle.h"
+#include "reading/shownreading.h"
 #include "support/clock.h"
-#include "support/displayboxes.h"
 #include "support/errorlog.h"
 #include "support/localetexts.h"
-#include "support/notices.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -52,8 +53,8 @@ struct WindowServices {
 // shutdown, the notices and the token flow (quorvanefrm.cpp, formdesign.cpp, formboxes.cpp,
 // formtoken.cpp).
 class Quorvanefrm final : public QWidget,
-                          public support::DisplayBoxes,
-                          public support::Notices,
+                          public reading::CycleInputs,
+                          public reading::Notices,
                           public WindowOptions {
     Q_OBJECT
 
@@ -98,18 +99,30 @@ public:
     const std::string& bearerToken() const { return BearerToken; }
     const reading::ReadingCycle& cycle() const { return *m_cycle; }
 
-    // support::DisplayBoxes
-    std::string text(support::Box box) const override;
-    void setText(support::Box box, std::string_view text) override;
-    std::uint32_t backColour(support::Box box) const override;
-    void setBackColour(support::Box box, std::uint32_t colour) override;
-    std::string toolTip(support::Box box) const override;
-    void setToolTip(support::Box box, std::string_view text) override;
+    // The boxes by control name: text (UTF-8), back colour (blue-green-red, or
+    // reading::colours::kWindowBackground) and tooltip.
+    std::string text(reading::Box box) const;
+    void setText(reading::Box box, std::string_view text);
+    std::uint32_t backColour(reading::Box box) const;
+    void setBackColour(reading::Box box, std::uint32_t colour);
+    std::string toolTip(reading::Box box) const;
+    void setToolTip(reading::Box box, std::string_view text);
     // The CreateOutputchk value; 0 once the window has closed, so that a cycle still unwinding
     // writes no output file.
-    int writeCheckValue() const override;
+    int writeCheckValue() const;
 
-    // support::Notices
+    // Draws what the reading cycle shows into the boxes a reading fills.
+    void drawReading(const reading::ShownReading& shown);
+    // What the boxes a reading fills show now, as a value: the cycle's starting point.
+    reading::ShownReading shownBoxes() const;
+
+    // reading::CycleInputs
+    std::string address() const override;
+    std::string token() const override;
+    std::string outputFile() const override;
+    bool writing() const override;
+
+    // reading::Notices
     void TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) override;
 
     // WindowOptions
@@ -136,7 +149,7 @@ protected:
 
 private:
     void createControls();
-    QWidget* box(support::Box which) const;
+    QWidget* box(reading::Box which) const;
     void endProgram();
     // Names the token's expiry in the TokenString tooltip (none for a token that is no JWT).
     void refreshTokenToolTip();
@@ -146,7 +159,7 @@ private:
     WindowServices m_services;
     support::ErrorLog m_errorLog;
     std::unique_ptr<reading::ReadingCycle> m_cycle;
-    std::array<QWidget*, support::kBoxCount> m_boxes{};
+    std::array<QWidget*, reading::kBoxCount> m_boxes{};
     QLabel* m_label8 = nullptr;
     QCheckBox* m_createOutputchk = nullptr;
     PollTimer Timer1;

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QUrl>
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 namespace {
 
@@ -131,4 +131,4 @@ CertificatePins::Details CertificatePins::detailsOf(const QSslCertificate& certi
                    certificate.effectiveDate().toUTC(), certificate.expiryDate().toUTC()};
 }
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

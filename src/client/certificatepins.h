@@ -10,7 +10,7 @@ class QSettings;
 class QSslCertificate;
 class QUrl;
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 // Trust on first use for gateways whose certificate does not verify (real gateways present
 // self-signed ones): the SHA-256 fingerprint first seen for a gateway address is kept in the
@@ -86,4 +86,4 @@ private:
     std::unique_ptr<QSettings> m_store;
 };
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

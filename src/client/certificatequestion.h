@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 // Asks the owner whether to trust a certificate that a gateway presents in place of the pinned
 // one; the window implements it with a modal dialog. trustNew returns when the owner has
@@ -21,4 +21,4 @@ public:
                           const std::optional<CertificatePins::Details>& trusted) = 0;
 };
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 // Whether a kept connection's socket (its descriptor, -1 for none) is still open and quiet: the
 // system holds nothing for it to read, no end of stream and no error. A gateway that closed or
@@ -11,4 +11,4 @@ namespace quorvane::gateway {
 // once, never waits.
 bool connectionIdle(std::intptr_t descriptor);
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

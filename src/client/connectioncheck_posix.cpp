@@ -2,7 +2,7 @@
 
 #include <poll.h>
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 bool connectionIdle(std::intptr_t descriptor) {
     if (descriptor < 0) {
@@ -15,4 +15,4 @@ bool connectionIdle(std::intptr_t descriptor) {
     return ::poll(&entry, 1, 0) == 0;
 }
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

@@ -2,7 +2,7 @@
 
 #include <winsock2.h>
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 bool connectionIdle(std::intptr_t descriptor) {
     if (descriptor < 0) {
@@ -20,4 +20,4 @@ bool connectionIdle(std::intptr_t descriptor) {
     return select(0, &readable, nullptr, &failed, &now) == 0;
 }
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

@@ -20,7 +20,11 @@
 #include "gateway/tokenfile.h"
 #include "support/failure.h"
 
-namespace quorvane::gateway {
+namespace quorvane::client {
+
+using gateway::getRequestBytes;
+using gateway::headerToken;
+using gateway::HttpReplyReader;
 
 namespace {
 
@@ -550,4 +554,4 @@ std::chrono::milliseconds GatewayClient::timeout() const {
     return m_timeout;
 }
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

@@ -18,7 +18,7 @@ class QSslSocket;
 class QTimer;
 class QUrl;
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 class CertificatePins;
 class CertificateQuestion;
@@ -70,7 +70,7 @@ inline constexpr int kOtherFailure = -2147467259;
 // connection; refused, the request fails, and the same certificate is not asked about again for
 // as long as the client lives. No proxy is used, and a redirect is followed only to the same
 // scheme, host and port.
-class GatewayClient : public HttpGet {
+class GatewayClient : public gateway::HttpGet {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{10000};
     // The largest reply body accepted, in bytes.
@@ -136,4 +136,4 @@ private:
     QString m_keptOrigin;
 };
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

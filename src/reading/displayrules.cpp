@@ -8,7 +8,6 @@
 
 namespace quorvane::reading {
 
-using support::Box;
 using support::formatDisplay;
 using support::plainValue;
 using support::roundHalfEven;
@@ -18,7 +17,7 @@ constexpr std::array<Box, 3> kSolarPhases = {Box::S1, Box::S2, Box::S3};
 constexpr std::array<Box, 3> kGridPhases = {Box::G1, Box::G2, Box::G3};
 } // namespace
 
-PowerRule::PowerRule(support::DisplayBoxes& boxes, bool consumptionVariant)
+PowerRule::PowerRule(ShownReading& boxes, bool consumptionVariant)
     : m_boxes(boxes), m_consumptionVariant(consumptionVariant) {}
 
 void PowerRule::apply(std::string_view currentItem, support::Trap& trap) {
@@ -74,11 +73,11 @@ void PowerRule::showGridAndConsumption(support::Trap& trap) {
     trap.run([&] {
         std::string grid = m_boxes.text(Box::Grid);
         if (support::leadingNumber(grid) < 0) {
-            m_boxes.setBackColour(Box::Grid, support::colours::kGreen);
+            m_boxes.setBackColour(Box::Grid, colours::kGreen);
             grid.erase(std::remove(grid.begin(), grid.end(), '-'), grid.end());
             m_boxes.setText(Box::Grid, grid);
         } else {
-            m_boxes.setBackColour(Box::Grid, support::colours::kLightRed);
+            m_boxes.setBackColour(Box::Grid, colours::kLightRed);
         }
     });
 }
@@ -93,14 +92,14 @@ void PowerRule::showGridPhase(Box box, std::string_view currentItem, support::Tr
     trap.run([&] {
         const std::string shown = m_boxes.text(box);
         if (support::leadingNumber(shown) < 0) {
-            m_boxes.setBackColour(box, support::colours::kGreen);
+            m_boxes.setBackColour(box, colours::kGreen);
             m_boxes.setText(box, formatDisplay(roundHalfEven(-plainValue(shown), 1)));
         } else {
-            m_boxes.setBackColour(box, support::colours::kLightRed);
+            m_boxes.setBackColour(box, colours::kLightRed);
         }
     });
     if (m_consumptionVariant) {
-        trap.run([&] { m_boxes.setBackColour(box, support::colours::kWindowBackground); });
+        trap.run([&] { m_boxes.setBackColour(box, colours::kWindowBackground); });
     }
 }
 

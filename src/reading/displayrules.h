@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/displayboxes.h"
+#include "reading/shownreading.h"
 #include "support/failure.h"
 
 #include <string>
@@ -12,7 +12,7 @@ namespace quorvane::reading {
 // Grid and the solar and grid phase boxes, with the export and import colours.
 class PowerRule {
 public:
-    PowerRule(support::DisplayBoxes& boxes, bool consumptionVariant);
+    PowerRule(ShownReading& boxes, bool consumptionVariant);
 
     // Counts the entry, reads its value into PowerValue and shows it by its ordinal, each step
     // a statement of its own under `trap`. A step that fails is skipped and the next one runs
@@ -23,9 +23,9 @@ public:
 private:
     void showProduction(support::Trap& trap);
     void showGridAndConsumption(support::Trap& trap);
-    void showGridPhase(support::Box box, std::string_view currentItem, support::Trap& trap);
+    void showGridPhase(Box box, std::string_view currentItem, support::Trap& trap);
 
-    support::DisplayBoxes& m_boxes;
+    ShownReading& m_boxes;
     bool m_consumptionVariant;
     int PowerCount = 0;
     double PowerValue = 0.0;

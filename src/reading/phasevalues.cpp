@@ -8,8 +8,6 @@
 
 namespace quorvane::reading {
 
-using support::Box;
-
 namespace {
 
 constexpr std::array<Box, 3> kAmps = {Box::A1, Box::A2, Box::A3};
@@ -35,7 +33,7 @@ void PhaseValues::resetCounters() {
     AmpsCount = 0;
 }
 
-void PhaseValues::GetVolts(std::string_view currentItem, support::DisplayBoxes& boxes) {
+void PhaseValues::GetVolts(std::string_view currentItem, ShownReading& boxes) {
     const int ordinal = raiseCounter(VoltsCount);
     const double value = roundedValue(currentItem);
     const int phase = phaseOfOrdinal(ordinal);
@@ -55,7 +53,7 @@ void PhaseValues::GetPFs(std::string_view currentItem) {
     }
 }
 
-void PhaseValues::GetAmps(std::string_view currentItem, support::DisplayBoxes& boxes) {
+void PhaseValues::GetAmps(std::string_view currentItem, ShownReading& boxes) {
     const int ordinal = raiseCounter(AmpsCount);
     const double value = roundedValue(currentItem);
     const int phase = phaseOfOrdinal(ordinal);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/displayboxes.h"
+#include "reading/shownreading.h"
 
 #include <array>
 #include <cstdint>
@@ -17,9 +17,9 @@ public:
 
     // Each raises its counter first (kOverflow beyond 32767, leaving it at 32767), then reads
     // the entry's value; a value that is not a number raises kTypeMismatch and changes nothing.
-    void GetVolts(std::string_view currentItem, support::DisplayBoxes& boxes);
+    void GetVolts(std::string_view currentItem, ShownReading& boxes);
     void GetPFs(std::string_view currentItem);
-    void GetAmps(std::string_view currentItem, support::DisplayBoxes& boxes);
+    void GetAmps(std::string_view currentItem, ShownReading& boxes);
 
     // GridPF1 to GridPF3 for `phase` 1 to 3; 0 for any other phase.
     double gridPF(int phase) const;

@@ -98,6 +98,15 @@ std::optional<TimeZoneBias> GetTimeZoneBias(const ZoneInformation& zone,
                         generalNumber(hours, locale.decimalSeparator())};
 }
 
+// The line labels of Epoch2Date's steps, which its error log entries name.
+namespace epoch2DateLabels {
+constexpr int kClearFraction = 2945;
+constexpr int kMilliseconds = 2965;
+constexpr int kAddZoneBias = 2955;
+constexpr int kWholeDays = 2966;
+constexpr int kDateValue = 2975;
+} // namespace epoch2DateLabels
+
 DateTime Epoch2Date(Epoch e, std::int32_t timeZoneBias, ErrorLog& log, Epoch* msFrac) {
     DateTime result = 0.0;
     Epoch fraction = 0;
@@ -105,12 +114,12 @@ DateTime Epoch2Date(Epoch e, std::int32_t timeZoneBias, ErrorLog& log, Epoch* ms
     Trap trap = Trap::logAndResume([&log](const Failure& failure, int label) {
         log.LogError(failure, label, kEpoch2DateLocation);
     });
-    trap.run(2945, [&] {
+    trap.run(epoch2DateLabels::kClearFraction, [&] {
         if (msFrac != nullptr) {
             *msFrac = 0;
         }
     });
-    trap.run(2965, [&] {
+    trap.run(epoch2DateLabels::kMilliseconds, [&] {
         if (e > kMillisecondThreshold) {
             // Exact in decimal: the seconds to the nearest ten-thousandth, ties to even.
             e = dividedHalfEven(e, 1000);
@@ -120,12 +129,13 @@ DateTime Epoch2Date(Epoch e, std::int32_t timeZoneBias, ErrorLog& log, Epoch* ms
             }
         }
     });
-    trap.run(2955, [&] { e = checkedAdd(e, std::int64_t{timeZoneBias} * kEpochScale); });
-    trap.run(2966, [&] {
+    trap.run(epoch2DateLabels::kAddZoneBias,
+             [&] { e = checkedAdd(e, std::int64_t{timeZoneBias} * kEpochScale); });
+    trap.run(epoch2DateLabels::kWholeDays, [&] {
         days = static_cast<double>(checkedAdd(e, -fraction)) /
                static_cast<double>(kSecondsPerDay * kEpochScale);
     });
-    trap.run(2975, [&] {
+    trap.run(epoch2DateLabels::kDateValue, [&] {
         const double straightDays = days + kUnixEpochDay;
         if (!representable(straightDays)) {
             raise(errors::kOverflow);

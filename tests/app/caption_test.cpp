@@ -94,7 +94,7 @@ TEST(Captions, EveryButtonLabelAndValueIsDrawnWholeAtTheScreensScaling) {
     }
     app::frmCustomInput dialog;
     app::frmTimeoutMsg notice;
-    notice.cmdClose->clearFocus();
+    notice.findChild<QPushButton*>("cmdClose")->clearFocus();
 
     std::vector<QWidget*> controls;
     for (QWidget* form : std::initializer_list<QWidget*>{&window, &dialog, &notice}) {

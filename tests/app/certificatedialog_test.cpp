@@ -48,7 +48,7 @@ TEST_P(CertificateDialogKeys, OnlyTrustTrusts) {
             box->done(QMessageBox::Cancel);
         }
     });
-    const gateway::CertificatePins::Details presented{"AB:CD", "CN=envoy", {}, {}};
+    const client::CertificatePins::Details presented{"AB:CD", "CN=envoy", {}, {}};
 
     const bool trusted = dialog.trustNew("192.0.2.7", presented, "01:02", std::nullopt);
 

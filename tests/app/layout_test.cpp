@@ -25,7 +25,7 @@
 namespace quorvane::testing {
 namespace {
 
-using support::Box;
+using reading::Box;
 
 const std::string kPhaseTip = "Green Export, Red Iimport";
 
@@ -239,11 +239,13 @@ TEST(MainWindowLayout, EveryDesignTextAndTheLongestValuesFitTheirBoxesInTheChose
 
     app::frmCustomInput dialog;
     dialog.show();
-    EXPECT_TRUE(
-        fits(*dialog.Label1, dialog.Label1->text(), dialog.Label1->contentsRect().size(), 0));
+    const auto* label = dialog.findChild<QLabel*>("Label1");
+    EXPECT_TRUE(fits(*label, label->text(), label->contentsRect().size(), 0));
     app::frmTimeoutMsg notice;
     notice.show();
-    for (const QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, notice.cmdClose}) {
+    for (const QPushButton* button :
+         {dialog.findChild<QPushButton*>("cmdOK"), dialog.findChild<QPushButton*>("cmdCancel"),
+          notice.findChild<QPushButton*>("cmdClose")}) {
         EXPECT_TRUE(fits(*button, button->text(), buttonRoom(*button), 0));
     }
 }
@@ -298,16 +300,16 @@ TEST(DisplayBoxes, AreTheWidgetsTextsAndBaseColoursInBgr) {
     EXPECT_EQ(rig.find<QLineEdit>("OutFile")->text(), QString::fromUtf8("C:\\Zählerstände.txt"));
 
     auto* grid = rig.find<QLineEdit>("Grid");
-    EXPECT_EQ(rig.window->backColour(Box::Grid), support::colours::kLightRed);
+    EXPECT_EQ(rig.window->backColour(Box::Grid), reading::colours::kLightRed);
     EXPECT_EQ(grid->palette().color(QPalette::Base), QColor(255, 128, 128));
 
-    rig.window->setBackColour(Box::G2, support::colours::kGreen);
+    rig.window->setBackColour(Box::G2, reading::colours::kGreen);
     EXPECT_EQ(rig.find<QLineEdit>("G2")->palette().color(QPalette::Base), QColor(0, 255, 0));
-    EXPECT_EQ(rig.window->backColour(Box::G2), support::colours::kGreen);
+    EXPECT_EQ(rig.window->backColour(Box::G2), reading::colours::kGreen);
 
-    EXPECT_EQ(rig.window->backColour(Box::G3), support::colours::kWindowBackground);
-    rig.window->setBackColour(Box::Grid, support::colours::kWindowBackground);
-    EXPECT_EQ(rig.window->backColour(Box::Grid), support::colours::kWindowBackground);
+    EXPECT_EQ(rig.window->backColour(Box::G3), reading::colours::kWindowBackground);
+    rig.window->setBackColour(Box::Grid, reading::colours::kWindowBackground);
+    EXPECT_EQ(rig.window->backColour(Box::Grid), reading::colours::kWindowBackground);
     EXPECT_EQ(grid->palette().color(QPalette::Base),
               rig.find<QLineEdit>("G3")->palette().color(QPalette::Base));
 }
@@ -396,13 +398,13 @@ TEST(DisplayBoxes, TextStaysReadableOnADarkTheme) {
         QColor back;
     };
     const Row rows[] = {
-        {Box::Grid, "Grid", support::colours::kGreen, QColor(0, 255, 0)},
-        {Box::Grid, "Grid", support::colours::kLightRed, QColor(255, 128, 128)},
-        {Box::G1, "G1", support::colours::kGreen, QColor(0, 255, 0)},
-        {Box::G3, "G3", support::colours::kLightRed, QColor(255, 128, 128)},
-        {Box::G1, "G1", support::colours::kWindowBackground, QColor(0x2d, 0x2d, 0x2d)},
-        {Box::G3, "G3", support::colours::kWindowBackground, QColor(0x2d, 0x2d, 0x2d)},
-        {Box::Production, "Production", support::colours::kWindowBackground,
+        {Box::Grid, "Grid", reading::colours::kGreen, QColor(0, 255, 0)},
+        {Box::Grid, "Grid", reading::colours::kLightRed, QColor(255, 128, 128)},
+        {Box::G1, "G1", reading::colours::kGreen, QColor(0, 255, 0)},
+        {Box::G3, "G3", reading::colours::kLightRed, QColor(255, 128, 128)},
+        {Box::G1, "G1", reading::colours::kWindowBackground, QColor(0x2d, 0x2d, 0x2d)},
+        {Box::G3, "G3", reading::colours::kWindowBackground, QColor(0x2d, 0x2d, 0x2d)},
+        {Box::Production, "Production", reading::colours::kWindowBackground,
          QColor(0x2d, 0x2d, 0x2d)},
     };
     for (const Row& row : rows) {
@@ -419,30 +421,36 @@ TEST(NoticeLayout, WindowTextBoxAndOkButtonAsDesigned) {
     app::frmTimeoutMsg notice;
     EXPECT_EQ(notice.windowTitle(), "Message (auto closes)");
     EXPECT_EQ(notice.size(), QSize(307, 202));
-    EXPECT_EQ(notice.txtMessage->geometry(), QRect(0, 0, 305, 203));
-    EXPECT_EQ(notice.cmdClose->geometry(), QRect(184, 144, 89, 41));
-    EXPECT_EQ(notice.cmdClose->text(), "OK");
-    EXPECT_EQ(notice.txtMessage->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
-    EXPECT_EQ(notice.txtMessage->font().pointSizeF(), 8.25);
-    EXPECT_EQ(tabChain(notice.cmdClose), (std::vector<std::string>{"cmdClose", "txtMessage"}));
+    const auto* txtMessage = notice.findChild<QPlainTextEdit*>("txtMessage");
+    auto* cmdClose = notice.findChild<QPushButton*>("cmdClose");
+    EXPECT_EQ(txtMessage->geometry(), QRect(0, 0, 305, 203));
+    EXPECT_EQ(cmdClose->geometry(), QRect(184, 144, 89, 41));
+    EXPECT_EQ(cmdClose->text(), "OK");
+    EXPECT_EQ(txtMessage->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_EQ(txtMessage->font().pointSizeF(), 8.25);
+    EXPECT_EQ(tabChain(cmdClose), (std::vector<std::string>{"cmdClose", "txtMessage"}));
 }
 
 TEST(TokenDialogLayout, LabelBoxAndButtonsAsDesigned) {
     app::frmCustomInput dialog;
     EXPECT_EQ(dialog.windowTitle(), "Token input");
     EXPECT_EQ(dialog.size(), QSize(304, 201));
-    EXPECT_EQ(dialog.Label1->text(), "Paste in your token");
-    EXPECT_EQ(dialog.Label1->geometry(), QRect(24, 16, 257, 17));
-    EXPECT_EQ(dialog.txtInput->geometry(), QRect(24, 40, 257, 105));
-    EXPECT_EQ(dialog.cmdOK->geometry(), QRect(24, 160, 57, 33));
-    EXPECT_EQ(dialog.cmdCancel->geometry(), QRect(208, 160, 57, 33));
-    EXPECT_EQ(dialog.cmdOK->text(), "Ok");
-    EXPECT_EQ(dialog.cmdCancel->text(), "Cancel");
-    EXPECT_TRUE(dialog.cmdOK->font().bold());
+    const auto* Label1 = dialog.findChild<QLabel*>("Label1");
+    auto* txtInput = dialog.findChild<QPlainTextEdit*>("txtInput");
+    const auto* cmdOK = dialog.findChild<QPushButton*>("cmdOK");
+    const auto* cmdCancel = dialog.findChild<QPushButton*>("cmdCancel");
+    EXPECT_EQ(Label1->text(), "Paste in your token");
+    EXPECT_EQ(Label1->geometry(), QRect(24, 16, 257, 17));
+    EXPECT_EQ(txtInput->geometry(), QRect(24, 40, 257, 105));
+    EXPECT_EQ(cmdOK->geometry(), QRect(24, 160, 57, 33));
+    EXPECT_EQ(cmdCancel->geometry(), QRect(208, 160, 57, 33));
+    EXPECT_EQ(cmdOK->text(), "Ok");
+    EXPECT_EQ(cmdCancel->text(), "Cancel");
+    EXPECT_TRUE(cmdOK->font().bold());
     // Enter makes a new line in the box; no button takes it.
-    EXPECT_FALSE(dialog.cmdOK->isDefault() || dialog.cmdOK->autoDefault());
-    EXPECT_FALSE(dialog.cmdCancel->isDefault() || dialog.cmdCancel->autoDefault());
-    EXPECT_EQ(tabChain(dialog.txtInput),
+    EXPECT_FALSE(cmdOK->isDefault() || cmdOK->autoDefault());
+    EXPECT_FALSE(cmdCancel->isDefault() || cmdCancel->autoDefault());
+    EXPECT_EQ(tabChain(txtInput),
               (std::vector<std::string>{"txtInput", "cmdOK", "cmdCancel"}));
 }
 

@@ -26,7 +26,7 @@ TEST_F(NoticeFixture, TimeOutClosesTheNoticeAndOnlyThenReturns) {
     ModalWatcher watcher([&](QWidget& modal) {
         shown = noticeText(modal);
         lines = modal.findChild<QPlainTextEdit*>("txtMessage")->document()->blockCount();
-        countingDown = static_cast<app::frmTimeoutMsg&>(modal).tmrTimeout.isActive();
+        countingDown = static_cast<app::frmTimeoutMsg&>(modal).countingDown();
     });
     rig.window->TestTimeoutMsgBox("ip 127.0.0.1:1\r\nWith file out.txt", 50);
     EXPECT_EQ(watcher.seen(), 1);
@@ -41,9 +41,9 @@ TEST_F(NoticeFixture, OkClosesAtOnceAndStopsTheCountdown) {
     app::frmTimeoutMsg* notice = nullptr;
     ModalWatcher watcher([&](QWidget& modal) {
         notice = static_cast<app::frmTimeoutMsg*>(&modal);
-        focusOnOk = notice->focusWidget() == notice->cmdClose;
+        focusOnOk = notice->focusWidget() == notice->findChild<QPushButton*>("cmdClose");
         press(modal, "cmdClose");
-        EXPECT_FALSE(notice->tmrTimeout.isActive());
+        EXPECT_FALSE(notice->countingDown());
         EXPECT_FALSE(notice->isVisible());
     });
     rig.window->TestTimeoutMsgBox("API Call Failed: Error 1: x", 60000);
@@ -54,7 +54,7 @@ TEST_F(NoticeFixture, TimeOutZeroWaitsForOk) {
     bool countingDown = true;
     bool stillShown = false;
     ModalWatcher watcher([&](QWidget& modal) {
-        countingDown = static_cast<app::frmTimeoutMsg&>(modal).tmrTimeout.isActive();
+        countingDown = static_cast<app::frmTimeoutMsg&>(modal).countingDown();
         QCoreApplication::processEvents();
         stillShown = modal.isVisible();
         press(modal, "cmdClose");

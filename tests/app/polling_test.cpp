@@ -9,7 +9,7 @@
 namespace quorvane::testing {
 namespace {
 
-using support::Box;
+using reading::Box;
 
 // A shown, active window polling a scripted gateway at a loopback address, not yet started.
 struct Polling : ::testing::Test {

@@ -9,7 +9,7 @@
 namespace quorvane::testing {
 namespace {
 
-using support::Box;
+using reading::Box;
 
 // A window started with the token "tok" from its file, the greeting closed, polling running.
 struct Running : ::testing::Test {

@@ -78,7 +78,7 @@ TEST_P(TokenDialog, OkSavesTheEnteredTokenAndStartUpGoesOn) {
         if (auto* dialog = qobject_cast<app::frmCustomInput*>(&modal)) {
             pollingWhileAsked = rig.window->timer().enabled();
             dialogVisibleToTheCycle = rig.window->tokenDialog() == dialog && dialog->isVisible();
-            QTest::keyClicks(dialog->txtInput, "eyJ.token");
+            QTest::keyClicks(dialog->findChild<QPlainTextEdit*>("txtInput"), "eyJ.token");
             press(modal, "cmdOK");
             return;
         }
@@ -113,10 +113,10 @@ TEST(TokenDialogKeys, TabReachesOkAndCancelEscLeavesTheDialogOpen) {
             return;
         }
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-        QTest::keyClicks(dialog->txtInput, "eyJ.tok");
-        QTest::keyClick(dialog->txtInput, Qt::Key_Escape);
+        QTest::keyClicks(dialog->findChild<QPlainTextEdit*>("txtInput"), "eyJ.tok");
+        QTest::keyClick(dialog->findChild<QPlainTextEdit*>("txtInput"), Qt::Key_Escape);
         openAfterEsc = dialog->isVisible();
-        QTest::keyClick(dialog->txtInput, Qt::Key_Tab);
+        QTest::keyClick(dialog->findChild<QPlainTextEdit*>("txtInput"), Qt::Key_Tab);
         reached.push_back(dialog->focusWidget()->objectName().toStdString());
         QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
         reached.push_back(dialog->focusWidget()->objectName().toStdString());
@@ -139,7 +139,7 @@ TEST(TokenFileProblems, AFolderInItsPlaceIsSaidBeforeTheDialogAndTheFailedSaveAf
     std::vector<std::string> notices;
     ModalWatcher watcher([&](QWidget& modal) {
         if (auto* dialog = qobject_cast<app::frmCustomInput*>(&modal)) {
-            QTest::keyClicks(dialog->txtInput, "eyJ.tok");
+            QTest::keyClicks(dialog->findChild<QPlainTextEdit*>("txtInput"), "eyJ.tok");
             press(modal, "cmdOK");
             return;
         }
@@ -196,11 +196,11 @@ TEST_P(TokenDialogCancelled, EndsTheProgramWithoutSavingAnything) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TokenDialogCancelled,
     ::testing::Values(
-        CancelCase{"Cancel", [](app::frmCustomInput& dialog) { dialog.cmdCancel->click(); }},
-        CancelCase{"OkWithEmptyBox", [](app::frmCustomInput& dialog) { dialog.cmdOK->click(); }},
+        CancelCase{"Cancel", [](app::frmCustomInput& dialog) { press(dialog, "cmdCancel"); }},
+        CancelCase{"OkWithEmptyBox", [](app::frmCustomInput& dialog) { press(dialog, "cmdOK"); }},
         CancelCase{"CloseBoxAfterTyping",
                    [](app::frmCustomInput& dialog) {
-                       dialog.txtInput->setPlainText("half a token");
+                       dialog.findChild<QPlainTextEdit*>("txtInput")->setPlainText("half a token");
                        dialog.close();
                    }}),
     rowName<CancelCase>);

@@ -135,7 +135,7 @@ TEST_P(RefusedToken, FailureNoticeNamesTheExpiryOfAnExpiredToken) {
     rig.window->Timer1_Timer();
     EXPECT_EQ(simulator.requestsServed(), 1);
     EXPECT_EQ(notices, std::vector<std::string>{GetParam().notice});
-    EXPECT_EQ(rig.window->text(support::Box::TimeStamp), "Wrong/No IP address");
+    EXPECT_EQ(rig.window->text(reading::Box::TimeStamp), "Wrong/No IP address");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -9,7 +9,7 @@
 #include "client/clientrig.h"
 #include "sim/selfsignedcertificate.h"
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 namespace {
 
 QSslCertificate freshCertificate() {
@@ -236,4 +236,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<KeyRow>& row) { return std::string(row.param.name); });
 
 } // namespace
-} // namespace quorvane::gateway
+} // namespace quorvane::client

@@ -14,7 +14,7 @@
 #include "common/testdoubles.h"
 #include "sim/gatewaysimulator.h"
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 
 // The real client against the real simulator on loopback, in this thread's event loop, with a
 // pin store in the test's own folder.
@@ -57,4 +57,4 @@ protected:
     std::unique_ptr<GatewayClient> client = std::make_unique<GatewayClient>(pins);
 };
 
-} // namespace quorvane::gateway
+} // namespace quorvane::client

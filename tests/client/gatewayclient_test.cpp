@@ -9,7 +9,7 @@
 
 #include "client/clientrig.h"
 
-namespace quorvane::gateway {
+namespace quorvane::client {
 namespace {
 
 using namespace std::chrono_literals;
@@ -384,4 +384,4 @@ TEST_F(GatewayClientRequest, ClientDestroyedWhileWaitingEndsTheCall) {
 }
 
 } // namespace
-} // namespace quorvane::gateway
+} // namespace quorvane::client

@@ -11,13 +11,13 @@
 
 namespace quorvane::testing {
 
-using support::Box;
+using reading::Box;
 
 MemoryBoxes::MemoryBoxes() {
     for (auto& entry : m_entries) {
         entry.text = "0";
     }
-    m_entries[static_cast<std::size_t>(Box::Grid)].colour = support::colours::kLightRed;
+    m_entries[static_cast<std::size_t>(Box::Grid)].colour = reading::colours::kLightRed;
     m_entries[static_cast<std::size_t>(Box::Delay)].text = "1000";
     m_entries[static_cast<std::size_t>(Box::IP)].text = "127.0.0.1";
     m_entries[static_cast<std::size_t>(Box::OutFile)].text = "out.txt";
@@ -54,6 +54,35 @@ std::string MemoryBoxes::toolTip(Box box) const {
 void MemoryBoxes::setToolTip(Box box, std::string_view text) {
     m_entries.at(static_cast<std::size_t>(box)).toolTip = std::string(text);
     ++changes;
+}
+
+void MemoryBoxes::draw(const reading::ShownReading& shown) {
+    auto take = [&](Box box) {
+        auto& entry = m_entries.at(static_cast<std::size_t>(box));
+        entry.text = shown.text(box);
+        entry.colour = shown.backColour(box);
+        entry.toolTip = shown.toolTip(box);
+    };
+    for (Box box : reading::ShownReading::kBoxes) {
+        take(box);
+    }
+    take(reading::ShownReading::kZone);
+    ++changes;
+}
+
+reading::ShownReading MemoryBoxes::shown() const {
+    reading::ShownReading shown;
+    auto give = [&](Box box) {
+        const auto& entry = m_entries.at(static_cast<std::size_t>(box));
+        shown.setText(box, entry.text);
+        shown.setBackColour(box, entry.colour);
+        shown.setToolTip(box, entry.toolTip);
+    };
+    for (Box box : reading::ShownReading::kBoxes) {
+        give(box);
+    }
+    give(reading::ShownReading::kZone);
+    return shown;
 }
 
 namespace {

@@ -11,28 +11,40 @@
 
 #include "gateway/httpget.h"
 #include "gateway/replymessagebox.h"
+#include "reading/boxes.h"
+#include "reading/notices.h"
+#include "reading/readingcycle.h"
+#include "reading/shownreading.h"
 #include "support/clock.h"
-#include "support/displayboxes.h"
 #include "support/localetexts.h"
-#include "support/notices.h"
 
 namespace quorvane::testing {
 
-// Display boxes held in memory, starting with the window's design texts and colours.
-class MemoryBoxes : public support::DisplayBoxes {
+// The window's boxes held in memory, starting with the window's design texts and colours: what
+// a cycle asks of the window, and what it draws.
+class MemoryBoxes : public reading::CycleInputs {
 public:
     MemoryBoxes();
 
-    std::string text(support::Box box) const override;
-    void setText(support::Box box, std::string_view text) override;
-    std::uint32_t backColour(support::Box box) const override;
-    void setBackColour(support::Box box, std::uint32_t colour) override;
-    std::string toolTip(support::Box box) const override;
-    void setToolTip(support::Box box, std::string_view text) override;
-    int writeCheckValue() const override { return writeCheck; }
+    std::string text(reading::Box box) const;
+    void setText(reading::Box box, std::string_view text);
+    std::uint32_t backColour(reading::Box box) const;
+    void setBackColour(reading::Box box, std::uint32_t colour);
+    std::string toolTip(reading::Box box) const;
+    void setToolTip(reading::Box box, std::string_view text);
+
+    // Takes every box a reading fills from `shown`, as the window draws it; one change.
+    void draw(const reading::ShownReading& shown);
+    // The boxes a reading fills as they are now.
+    reading::ShownReading shown() const;
+
+    std::string address() const override { return text(reading::Box::IP); }
+    std::string token() const override { return text(reading::Box::TokenString); }
+    std::string outputFile() const override { return text(reading::Box::OutFile); }
+    bool writing() const override { return writeCheck != 0; }
 
     int writeCheck = 0;
-    // How many times any text, colour or tooltip was set.
+    // How many times any text, colour or tooltip was set, or a reading drawn.
     int changes = 0;
 
 private:
@@ -41,7 +53,7 @@ private:
         std::uint32_t colour = 0xFFFFFF;
         std::string toolTip;
     };
-    std::array<Entry, support::kBoxCount> m_entries;
+    std::array<Entry, reading::kBoxCount> m_entries;
 };
 
 // A fixed English locale: "." decimal, "," groups, 24-hour "14:05:09", ISO-like dates
@@ -83,7 +95,7 @@ public:
 
 // Notices recorded instead of shown. A notice asked for while one is "up" is recorded and
 // raises errors::kFormAlreadyShown, as the window's does.
-class RecordingNotices : public support::Notices {
+class RecordingNotices : public reading::Notices {
 public:
     void TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) override;
 

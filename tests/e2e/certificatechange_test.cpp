@@ -64,7 +64,7 @@ protected:
             EXPECT_TRUE(simulator.regenerateCertificate());
             restartOnSamePort(simulator);
             simulator.resetCounters();
-            fingerprint = gateway::CertificatePins::fingerprint(simulator.certificate());
+            fingerprint = client::CertificatePins::fingerprint(simulator.certificate());
         });
         return fingerprint;
     }
@@ -123,7 +123,7 @@ protected:
 TEST_F(CertificateChange, KeepRefusingAsksOnceAndTrustingGoesOnInTheSameCycle) {
     startPolling();
     const QString first =
-        gateway::CertificatePins::fingerprint(gateway.firstCertificate().certificate);
+        client::CertificatePins::fingerprint(gateway.firstCertificate().certificate);
     const QString second = renewCertificate();
     Owner owner;
     owner.ticksToWait = 3;
@@ -178,7 +178,7 @@ TEST_F(CertificateChange, KeepRefusingAsksOnceAndTrustingGoesOnInTheSameCycle) {
 TEST_F(CertificateChange, MainWindowClosedWhileAskingEndsAsKeepRefusing) {
     startPolling();
     const QString first =
-        gateway::CertificatePins::fingerprint(gateway.firstCertificate().certificate);
+        client::CertificatePins::fingerprint(gateway.firstCertificate().certificate);
     renewCertificate();
     Owner owner;
     QMessageBox* dialog = nullptr;
@@ -226,7 +226,7 @@ TEST(ProgramOnIpv6, ReadsAGatewayOnTheIpv6Loopback) {
     const QSettings stored(QString::fromStdString(run.settingsFile().string()),
                            QSettings::IniFormat);
     EXPECT_EQ(stored.value("Certificates/" + simulator.address()).toString(),
-              gateway::CertificatePins::fingerprint(simulator.certificate()));
+              client::CertificatePins::fingerprint(simulator.certificate()));
 }
 
 } // namespace

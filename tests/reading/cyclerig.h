@@ -16,7 +16,7 @@
 
 namespace quorvane::testing {
 
-using support::Box;
+using reading::Box;
 
 // A reading cycle over in-memory boxes, a scripted gateway and a real output file and error log
 // in a fresh folder. The zone is UTC+1 standard time; writing is on.
@@ -32,24 +32,42 @@ struct CycleRig {
     support::ErrorLog log{clock, locale, dir.path()};
     bool dialogVisible = false;
     bool dialogFails = false;
-    reading::ReadingCycle cycle{{boxes, notices, replyBox, http, clock, locale, zone, log, [this] {
-                                     if (dialogFails) {
-                                         support::raise(support::errors::kTypeMismatch);
-                                     }
-                                     return dialogVisible;
-                                 }}};
+    reading::ReadingCycle cycle{
+        {boxes, notices, replyBox, http, clock, locale, zone, log,
+         [this] {
+             if (dialogFails) {
+                 support::raise(support::errors::kTypeMismatch);
+             }
+             return dialogVisible;
+         },
+         [this](const reading::ShownReading& shown) { boxes.draw(shown); }}};
 
     CycleRig() {
         zone.zone = {1, -60};
         http.clock = &clock;
         boxes.writeCheck = 1;
         boxes.setText(Box::OutFile, outPath().string());
+        cycle.setShown(boxes.shown());
         cycle.updateTimeZoneBias();
         boxes.changes = 0;
     }
 
     std::filesystem::path outPath() const { return dir / "Meters.txt"; }
     std::string outFile() const { return readFileBytes(outPath()); }
+
+    // Makes the boxes show `text` and `colour`, as an earlier reading would have left them.
+    void showBefore(Box box, std::string_view text) {
+        reading::ShownReading shown = cycle.shown();
+        shown.setText(box, text);
+        cycle.setShown(shown);
+        boxes.draw(shown);
+    }
+    void showBefore(Box box, std::uint32_t colour) {
+        reading::ShownReading shown = cycle.shown();
+        shown.setBackColour(box, colour);
+        cycle.setShown(shown);
+        boxes.draw(shown);
+    }
 
     // One cycle on `reply`.
     void read(std::string reply) {
@@ -98,10 +116,10 @@ using Colours = std::vector<std::pair<Box, std::uint32_t>>;
 
 inline void expectBoxes(const MemoryBoxes& boxes, const Texts& texts, const Colours& colours = {}) {
     for (const auto& [box, text] : texts) {
-        EXPECT_EQ(boxes.text(box), text) << support::boxName(box);
+        EXPECT_EQ(boxes.text(box), text) << reading::boxName(box);
     }
     for (const auto& [box, colour] : colours) {
-        EXPECT_EQ(boxes.backColour(box), colour) << support::boxName(box);
+        EXPECT_EQ(boxes.backColour(box), colour) << reading::boxName(box);
     }
 }
 

@@ -5,9 +5,9 @@
 namespace quorvane::testing {
 namespace {
 
-using support::colours::kGreen;
-using support::colours::kLightRed;
-using support::colours::kWindowBackground;
+using reading::colours::kGreen;
+using reading::colours::kLightRed;
+using reading::colours::kWindowBackground;
 
 constexpr const char* kFw76 = "readings-fw7.6.175-production-and-net.json";
 constexpr const char* kFw82 = "readings-fw8.2.4345-production-and-net.json";
@@ -152,26 +152,44 @@ TEST_P(GatewayReplies, ShowEveryReadingInItsBoxAndWriteTheOutputFile) {
 INSTANTIATE_TEST_SUITE_P(ReadingCycle, GatewayReplies, ::testing::ValuesIn(kGatewayReplies),
                          RowName());
 
-TEST(ReadingCycle, RepliesWithoutReadingsResetOnlyTheMainDisplays) {
-    for (const char* file :
-         {"readings-fw3.8.10-not-found.json", "readings-fw5.0.62-empty-list.json"}) {
-        SCOPED_TRACE(file);
+TEST(ReadingCycle, RepliesWithoutReadingsResetOnlyTheMainDisplaysAndAnErrorIsNoReading) {
+    struct Row {
+        const char* file;
+        Texts texts;
+        const char* head;
+    };
+    const std::vector<Row> rows = {
+        {"readings-fw5.0.62-empty-list.json",
+         {{Box::TimeStamp, "0"},
+          {Box::Production, "0"},
+          {Box::Grid, "0"},
+          {Box::S1, "0"},
+          {Box::S3, "0"},
+          {Box::G1, "0"},
+          {Box::G3, "0"},
+          {Box::Consumption, "452.7"},
+          {Box::A1, "-0.3"},
+          {Box::V1, "235.2"}},
+         "0\r\n0\r\n452.7\r\n"},
+        // The gateway's word of failure is no reading: the last one stays beside the failure.
+        {"readings-fw3.8.10-not-found.json",
+         {{Box::TimeStamp, "Wrong/No IP address"},
+          {Box::Production, "488.9"},
+          {Box::Grid, "36.2"},
+          {Box::S1, "488.9"},
+          {Box::G1, "36.2"},
+          {Box::Consumption, "452.7"},
+          {Box::A1, "-0.3"},
+          {Box::V1, "235.2"}},
+         "Wrong/No IP address\r\n488.9\r\n452.7\r\n-36.2 \r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
         CycleRig rig;
         rig.read(testData(kFw76));
-        rig.read(testData(file));
-        expectBoxes(rig.boxes,
-                    {{Box::TimeStamp, "0"},
-                     {Box::Production, "0"},
-                     {Box::Grid, "0"},
-                     {Box::S1, "0"},
-                     {Box::S3, "0"},
-                     {Box::G1, "0"},
-                     {Box::G3, "0"},
-                     {Box::Consumption, "452.7"},
-                     {Box::A1, "-0.3"},
-                     {Box::V1, "235.2"}},
-                    {{Box::Grid, kGreen}, {Box::G1, kGreen}});
-        const std::string head = "0\r\n0\r\n452.7\r\n";
+        rig.read(testData(row.file));
+        expectBoxes(rig.boxes, row.texts, {{Box::Grid, kGreen}, {Box::G1, kGreen}});
+        const std::string head = row.head;
         EXPECT_EQ(rig.outFile().substr(0, head.size()), head);
     }
 }
@@ -267,10 +285,10 @@ TEST(ReadingCycle, FailedOrEmptyRequestShowsWrongAddressAndTouchesNothingElse) {
         EXPECT_EQ(rig.cycle.responseText(), "");
         EXPECT_EQ(rig.boxes.text(Box::TimeStamp), "Wrong/No IP address");
         EXPECT_EQ(rig.boxes.text(Box::Turnaround), row.notices.empty() ? "0 ms" : "15000 ms");
-        for (int i = 0; i < support::kBoxCount; ++i) {
+        for (int i = 0; i < reading::kBoxCount; ++i) {
             const auto box = static_cast<Box>(i);
             if (box != Box::TimeStamp && box != Box::Turnaround) {
-                EXPECT_EQ(rig.boxes.text(box), before.text(box)) << support::boxName(box);
+                EXPECT_EQ(rig.boxes.text(box), before.text(box)) << reading::boxName(box);
                 EXPECT_EQ(rig.boxes.backColour(box), before.backColour(box));
                 EXPECT_EQ(rig.boxes.toolTip(box), before.toolTip(box));
             }
@@ -361,7 +379,7 @@ TEST(ReadingCycle, TickUnderAModalWindowRunsACycleOfItsOwnAndTheOlderOneThenLeav
          "807.3",
          false,
          false},
-        // One box at a time; the second reply is walked as usual (no keys: "0").
+        // One box at a time; the second reply is no reading either.
         {"ErrorReplyUnderErrorBoxOpensNoSecondBox",
          Where::ReplyBox,
          {busy, ""},
@@ -370,8 +388,8 @@ TEST(ReadingCycle, TickUnderAModalWindowRunsACycleOfItsOwnAndTheOlderOneThenLeav
          3,
          0,
          1,
-         "0",
-         false,
+         "488.9",
+         true,
          false},
         // The second notice cannot be shown; its cycle still drops the previous reply.
         {"FailureUnderFailureNotice",
@@ -393,8 +411,8 @@ TEST(ReadingCycle, TickUnderAModalWindowRunsACycleOfItsOwnAndTheOlderOneThenLeav
          2,
          0,
          1,
-         "0",
-         false,
+         "488.9",
+         true,
          true},
     };
     for (const Row& row : rows) {
@@ -450,7 +468,7 @@ TEST(ReadingCycle, TickUnderAModalWindowRunsACycleOfItsOwnAndTheOlderOneThenLeav
     }
 }
 
-TEST(ReadingCycle, ErrorReplyIsShownInTheBoxThenWalkedWhole) {
+TEST(ReadingCycle, ErrorReplyIsShownInTheBoxAndIsNoReading) {
     const auto repeated = [](const std::string& piece, int times) {
         std::string text;
         for (int i = 0; i < times; ++i) {
@@ -474,14 +492,18 @@ TEST(ReadingCycle, ErrorReplyIsShownInTheBoxThenWalkedWhole) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         CycleRig rig;
+        rig.read(testData(kFw76));
         std::string replyWhileShown = "none";
         rig.replyBox.whileShown = [&] { replyWhileShown = rig.cycle.responseText(); };
         rig.read(row.body);
         EXPECT_EQ(rig.replyBox.shown, row.shown);
-        // The previous reply (none) until the box has closed, then the whole body.
-        EXPECT_EQ(replyWhileShown, row.shown.empty() ? "none" : "");
-        EXPECT_EQ(rig.cycle.responseText(), row.body);
-        EXPECT_EQ(rig.boxes.text(Box::Production), "0");
+        const bool reading = row.shown.empty();
+        // The previous reply stays until the box has closed; a body with "error" is then none.
+        EXPECT_EQ(replyWhileShown, reading ? "none" : testData(kFw76));
+        EXPECT_EQ(rig.cycle.responseText(), reading ? row.body : "");
+        EXPECT_EQ(rig.boxes.text(Box::Production), reading ? "0" : "488.9");
+        EXPECT_EQ(rig.boxes.text(Box::TimeStamp), reading ? "0" : "Wrong/No IP address");
+        EXPECT_EQ(rig.outFile().rfind("Wrong/No IP address\r\n488.9\r\n", 0) == 0, !reading);
     }
 }
 

@@ -5,9 +5,9 @@
 namespace quorvane::testing {
 namespace {
 
-using support::colours::kGreen;
-using support::colours::kLightRed;
-using support::colours::kWindowBackground;
+using reading::colours::kGreen;
+using reading::colours::kLightRed;
+using reading::colours::kWindowBackground;
 
 struct WalkRow {
     const char* name;
@@ -127,9 +127,9 @@ TEST_P(PowerRules, FillMainAndPhaseBoxesWithTheirColours) {
     CycleRig rig;
     rig.cycle.setConsumptionVariant(row.consumptionVariant);
     // Colours and Consumption are never reset by a cycle: start them on something else.
-    rig.boxes.setText(Box::Consumption, "Before");
+    rig.showBefore(Box::Consumption, "Before");
     for (Box box : {Box::Grid, Box::G1, Box::G2, Box::G3}) {
-        rig.boxes.setBackColour(box, kBefore);
+        rig.showBefore(box, kBefore);
     }
     rig.read(reply(row.items));
     expectBoxes(rig.boxes, row.texts, row.colours);
@@ -164,7 +164,7 @@ const std::vector<FailureRow> kFailureRows = {
     {"NoticeFailureStillDropsTheOldReply",
      [](CycleRig& rig) {
          rig.read(reply(readings("activePower", {"42"})));
-         rig.boxes.setText(Box::Production, "1");
+         rig.showBefore(Box::Production, "1");
          rig.http.answers.push_back({"", "Error 5: refused"});
          rig.notices.whileShown = [] { support::raise(support::errors::kFormAlreadyShown); };
      },
@@ -215,14 +215,14 @@ const std::vector<FailureRow> kFailureRows = {
      false,
      {{Box::G2, "1.0"}, {Box::G3, "0"}}},
     {"OverflowingConsumptionSkipsOnlyThatStep",
-     [](CycleRig& rig) { rig.boxes.setBackColour(Box::Grid, kGreen); },
+     [](CycleRig& rig) { rig.showBefore(Box::Grid, kGreen); },
      readings("activePower", {"1.7e308", "0", "0", "0", "1.7e308", "-5"}),
      0,
      true,
      {{Box::Consumption, "0"}, {Box::G1, "5.0"}},
      {{Box::Grid, kLightRed}, {Box::G1, kGreen}}},
     {"OverflowAfterAnAbsorbedFailureEndsTheCycleInTheGridSteps",
-     [](CycleRig& rig) { rig.boxes.setBackColour(Box::Grid, kGreen); },
+     [](CycleRig& rig) { rig.showBefore(Box::Grid, kGreen); },
      readings("activePower", {"1.7e308", "x", "0", "0", "1.7e308"}),
      support::errors::kOverflow,
      false,

@@ -64,7 +64,7 @@ TEST(ReadingCycle, MangledRepliesNeverEscapeAsAnythingButARunTimeError) {
             // A normal end leaves magnitudes in the grid boxes: the colour carries the sign.
             for (Box box : {Box::Grid, Box::G1, Box::G2, Box::G3}) {
                 ASSERT_EQ(rig.boxes.text(box).find('-'), std::string::npos)
-                    << support::boxName(box) << " after reply " << i;
+                    << reading::boxName(box) << " after reply " << i;
             }
         }
     }

@@ -59,18 +59,15 @@ TEST_F(InLegacyLocale, OutputFileIsWrittenUnderItsLatin1NameOrNotAtAll) {
     const testing::LegacyLocale::InEnvironment session(locale);
     const testing::TempDir folder;
     fs::create_directory(folder.path() / "Z\xE4hler");
-    testing::MemoryBoxes boxes;
-    boxes.writeCheck = 1;
-    const testing::FixedLocale texts;
+    const std::string content = "0\r\n0\r\n0\r\n0\r\n";
     const std::string prefix = folder.path().string() + "/";
 
-    boxes.setText(Box::OutFile, prefix + kUtf8Name);
-    Save(boxes, texts);
+    Save(prefix + kUtf8Name, content);
     EXPECT_EQ(testing::namesIn(folder.path() / "Z\xE4hler"),
               std::vector<std::string>{"out \xFC.txt"});
 
-    boxes.setText(Box::OutFile, prefix + "Z\xC3\xA4hler/" + kEuroName);
-    EXPECT_EQ(failureNumberOf([&] { Save(boxes, texts); }), errors::kBadFileName);
+    EXPECT_EQ(failureNumberOf([&] { Save(prefix + "Z\xC3\xA4hler/" + kEuroName, content); }),
+              errors::kBadFileName);
     EXPECT_EQ(testing::namesIn(folder.path() / "Z\xE4hler"),
               std::vector<std::string>{"out \xFC.txt"});
 }

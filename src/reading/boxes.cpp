@@ -1,8 +1,8 @@
-#include "support/displayboxes.h"
+#include "reading/boxes.h"
 
 #include <array>
 
-namespace quorvane::support {
+namespace quorvane::reading {
 
 std::string_view boxName(Box box) {
     static constexpr std::array<std::string_view, kBoxCount> kNames = {
@@ -14,4 +14,4 @@ std::string_view boxName(Box box) {
     return kNames.at(static_cast<std::size_t>(box));
 }
 
-} // namespace quorvane::support
+} // namespace quorvane::reading

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace quorvane::support {
+namespace quorvane::reading {
 
 // The self-closing notice window.
 class Notices {
@@ -13,8 +13,8 @@ public:
     // Shows `message` (CR LF starts a new line) and returns when the window has closed: after
     // `timeout` milliseconds, on OK or by its close box; 0 never closes by itself. While a notice
     // is shown, a further request puts its text and time-out into the shown window and raises
-    // errors::kFormAlreadyShown at once.
+    // support::errors::kFormAlreadyShown at once.
     virtual void TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) = 0;
 };
 
-} // namespace quorvane::support
+} // namespace quorvane::reading
