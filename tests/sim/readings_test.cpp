@@ -1,13 +1,18 @@
+#include "sim/gatewaysimulator.h"
 #include "sim/readingsbody.h"
 #include "sim/readingsmodel.h"
+#include "testclient.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <map>
 #include <gtest/gtest.h>
 
 namespace quorvane::sim {
@@ -258,7 +263,7 @@ TEST(ReadingsModel, CounterDeltasAreTheEnergyOfTheServedPower) {
         for (std::size_t meter = 0; meter < 2; ++meter) {
             double phasesNet = 0.0;
             for (std::size_t channel = 0; channel < 4; ++channel) {
-                SCOPED_TRACE(testing::Message() << "meter " << meter << " channel " << channel);
+                SCOPED_TRACE(::testing::Message() << "meter " << meter << " channel " << channel);
                 const double delivered =
                     previous.delivered[meter][channel] - first.delivered[meter][channel];
                 const double received =
@@ -303,6 +308,82 @@ TEST(ReadingsModel, ReadingAtASecondDoesNotDependOnTheReadingsBefore) {
         }
         EXPECT_EQ(readingsBody(model.readingsAt(asked)), expected);
         EXPECT_EQ(readingsBody(model.readingsAt(asked.addMSecs(999))), expected);
+    }
+}
+
+MeterEnergy countersOf(const QJsonArray& meters) {
+    MeterEnergy e;
+    for (std::size_t meter = 0; meter < 2; ++meter) {
+        const QJsonObject totals = meters[static_cast<qsizetype>(meter)].toObject();
+        const QJsonArray channels = totals[QStringLiteral("channels")].toArray();
+        for (std::size_t channel = 0; channel < 4; ++channel) {
+            const QJsonObject r =
+                channel < 3 ? channels[static_cast<qsizetype>(channel)].toObject() : totals;
+            e.delivered[meter][channel] = r[QStringLiteral("actEnergyDlvd")].toDouble();
+            e.received[meter][channel] = r[QStringLiteral("actEnergyRcvd")].toDouble();
+        }
+    }
+    return e;
+}
+
+TEST(SimulatorCounters, RepliesAcrossMidnightCarryTheEnergyOfTheServedPower) {
+    const struct {
+        const char* name;
+        QTime start;
+        double speed;
+        // Simulated seconds past midnight that the replies must reach.
+        int until;
+    } rows[] = {
+        {"speed 1", QTime(23, 59, 59), 1.0, 1},
+        {"speed 900", QTime(23, 57), 900.0, 900},
+    };
+    const ZoneForScope zone("Europe/Berlin");
+    const QDateTime midnight(kDay.addDays(1), QTime(0, 0));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        GatewaySimulator simulator;
+        simulator.setClock(QDateTime(kDay, row.start), row.speed);
+        ASSERT_TRUE(simulator.listen()) << simulator.errorString().toStdString();
+        testing::TestClient client(simulator.port(), simulator.certificateSha256());
+        ASSERT_TRUE(client.connected());
+
+        // The counters of each second a reply was stamped with, as the replies carried them.
+        std::map<qint64, MeterEnergy> replies;
+        QElapsedTimer budget;
+        budget.start();
+        while (replies.empty() || replies.rbegin()->first < midnight.toSecsSinceEpoch() + row.until) {
+            ASSERT_LT(budget.elapsed(), 20'000);
+            const auto reply = client.get("/ivp/meters/readings",
+                                          {testing::defaultAuthorization()});
+            ASSERT_TRUE(reply);
+            const QJsonArray meters = QJsonDocument::fromJson(reply->body).array();
+            const qint64 stamp = meters[0][QStringLiteral("timestamp")].toInteger();
+            const MeterEnergy counters = countersOf(meters);
+            const auto [known, added] = replies.emplace(stamp, counters);
+            if (!added) {
+                // Replies stamped with the same second are the same reading.
+                EXPECT_EQ(known->second.delivered, counters.delivered);
+                EXPECT_EQ(known->second.received, counters.received);
+            }
+        }
+        ASSERT_LT(replies.begin()->first, midnight.toSecsSinceEpoch());
+
+        for (auto next = std::next(replies.begin()); next != replies.end(); ++next) {
+            const auto& [fromStamp, from] = *std::prev(next);
+            const auto& [toStamp, to] = *next;
+            const MeterEnergy served = servedEnergy(QDateTime::fromSecsSinceEpoch(fromStamp),
+                                                    QDateTime::fromSecsSinceEpoch(toStamp));
+            for (std::size_t meter = 0; meter < 2; ++meter) {
+                for (std::size_t channel = 0; channel < 4; ++channel) {
+                    SCOPED_TRACE(::testing::Message() << toStamp << " meter " << meter
+                                                    << " channel " << channel);
+                    EXPECT_NEAR(to.delivered[meter][channel] - from.delivered[meter][channel],
+                                served.delivered[meter][channel], 1.0);
+                    EXPECT_NEAR(to.received[meter][channel] - from.received[meter][channel],
+                                served.received[meter][channel], 1.0);
+                }
+            }
+        }
     }
 }
 
