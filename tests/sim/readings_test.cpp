@@ -235,6 +235,9 @@ TEST(ReadingsModel, CounterDeltasAreTheEnergyOfTheServedPower) {
          QDateTime(QDate(2024, 4, 1), QTime(0, 0)), 82800, {300, 17}},
         {"Berlin's 25-hour day", "Europe/Berlin", QDateTime(QDate(2024, 10, 27), QTime(0, 0)),
          QDateTime(QDate(2024, 10, 28), QTime(0, 0)), 90000, {300, 17}},
+        {"St. John's 25-hour day, switching in the middle of a UTC hour", "America/St_Johns",
+         QDateTime(QDate(2024, 11, 3), QTime(0, 0)), QDateTime(QDate(2024, 11, 4), QTime(0, 0)),
+         90000, {300, 17}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -308,6 +311,19 @@ TEST(ReadingsModel, ReadingAtASecondDoesNotDependOnTheReadingsBefore) {
         }
         EXPECT_EQ(readingsBody(model.readingsAt(asked)), expected);
         EXPECT_EQ(readingsBody(model.readingsAt(asked.addMSecs(999))), expected);
+    }
+}
+
+TEST(ReadingsModel, ClockSetFarOffKeepsTheCountersFromFalling) {
+    ReadingsModel model;
+    const auto noon = model.readingsAt(QDateTime(kDay, QTime(12, 0)));
+    const auto dayBefore = model.readingsAt(QDateTime(kDay.addDays(-1), QTime(12, 0)));
+    const auto monthLater = model.readingsAt(QDateTime(kDay.addMonths(1), QTime(12, 0)));
+    for (std::size_t meter = 0; meter < 2; ++meter) {
+        EXPECT_GE(dayBefore[meter].totals.actEnergyDlvd, noon[meter].totals.actEnergyDlvd);
+        EXPECT_GE(dayBefore[meter].totals.actEnergyRcvd, noon[meter].totals.actEnergyRcvd);
+        EXPECT_GE(monthLater[meter].totals.actEnergyDlvd, dayBefore[meter].totals.actEnergyDlvd);
+        EXPECT_GE(monthLater[meter].totals.actEnergyRcvd, dayBefore[meter].totals.actEnergyRcvd);
     }
 }
 
