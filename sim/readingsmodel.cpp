@@ -213,8 +213,9 @@ int ReadingsModel::offsetAt(qint64 second) {
         const qint64 first = hour * kSecondsPerHour;
         m_zoneHour = hour;
         m_zoneOffset = QDateTime::fromSecsSinceEpoch(first).offsetFromUtc();
-        m_zoneUniform = QDateTime::fromSecsSinceEpoch(first + kSecondsPerHour - 1).offsetFromUtc() ==
-                        m_zoneOffset;
+        m_zoneUniform =
+            QDateTime::fromSecsSinceEpoch(first + kSecondsPerHour - 1).offsetFromUtc() ==
+            m_zoneOffset;
     }
     // An hour with a daylight-saving switch in it is looked up second by second.
     return m_zoneUniform ? m_zoneOffset : QDateTime::fromSecsSinceEpoch(second).offsetFromUtc();
@@ -278,9 +279,9 @@ ReadingsModel::Counters ReadingsModel::countersAt(qint64 second) {
     }
     // An earlier second, counted again from the checkpoint before it the same way as the first
     // time, so it gets the very same counters.
-    const auto after = std::upper_bound(
-        m_checkpoints.begin(), m_checkpoints.end(), second,
-        [](qint64 s, const Checkpoint& point) { return s < point.second; });
+    const auto after =
+        std::upper_bound(m_checkpoints.begin(), m_checkpoints.end(), second,
+                         [](qint64 s, const Checkpoint& point) { return s < point.second; });
     Checkpoint point = *(after - 1);
     while (point.second < second) {
         countOneSecond(point);

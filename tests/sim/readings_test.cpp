@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quorvane::sim {
 namespace {
@@ -220,6 +220,7 @@ TEST(ReadingsModel, CounterDeltasAreTheEnergyOfTheServedPower) {
         // Simulated seconds between readings, taken in turn.
         std::vector<int> steps;
     } rows[] = {
+        // clang-format off
         {"a reading every second at noon", "Asia/Kolkata", QDateTime(kDay, QTime(11, 55)),
          QDateTime(kDay, QTime(12, 5)), 600, {1}},
         {"a reading every second at dusk, one phase exporting while the meter imports",
@@ -238,6 +239,7 @@ TEST(ReadingsModel, CounterDeltasAreTheEnergyOfTheServedPower) {
         {"St. John's 25-hour day, switching in the middle of a UTC hour", "America/St_Johns",
          QDateTime(QDate(2024, 11, 3), QTime(0, 0)), QDateTime(QDate(2024, 11, 4), QTime(0, 0)),
          90000, {300, 17}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -291,7 +293,8 @@ TEST(ReadingsModel, ReadingAtASecondDoesNotDependOnTheReadingsBefore) {
         std::vector<QDateTime> before;
     } rows[] = {
         {"none between", {morning}},
-        {"every 7 s across midnight", [&] {
+        {"every 7 s across midnight",
+         [&] {
              std::vector<QDateTime> times{morning};
              for (QDateTime t(kDay, QTime(23, 50)); t < asked; t = t.addSecs(7)) {
                  times.push_back(t);
@@ -367,10 +370,11 @@ TEST(SimulatorCounters, RepliesAcrossMidnightCarryTheEnergyOfTheServedPower) {
         std::map<qint64, MeterEnergy> replies;
         QElapsedTimer budget;
         budget.start();
-        while (replies.empty() || replies.rbegin()->first < midnight.toSecsSinceEpoch() + row.until) {
+        while (replies.empty() ||
+               replies.rbegin()->first < midnight.toSecsSinceEpoch() + row.until) {
             ASSERT_LT(budget.elapsed(), 20'000);
-            const auto reply = client.get("/ivp/meters/readings",
-                                          {testing::defaultAuthorization()});
+            const auto reply =
+                client.get("/ivp/meters/readings", {testing::defaultAuthorization()});
             ASSERT_TRUE(reply);
             const QJsonArray meters = QJsonDocument::fromJson(reply->body).array();
             const qint64 stamp = meters[0][QStringLiteral("timestamp")].toInteger();
@@ -391,8 +395,8 @@ TEST(SimulatorCounters, RepliesAcrossMidnightCarryTheEnergyOfTheServedPower) {
                                                     QDateTime::fromSecsSinceEpoch(toStamp));
             for (std::size_t meter = 0; meter < 2; ++meter) {
                 for (std::size_t channel = 0; channel < 4; ++channel) {
-                    SCOPED_TRACE(::testing::Message() << toStamp << " meter " << meter
-                                                    << " channel " << channel);
+                    SCOPED_TRACE(::testing::Message()
+                                 << toStamp << " meter " << meter << " channel " << channel);
                     EXPECT_NEAR(to.delivered[meter][channel] - from.delivered[meter][channel],
                                 served.delivered[meter][channel], 1.0);
                     EXPECT_NEAR(to.received[meter][channel] - from.received[meter][channel],
