@@ -85,6 +85,9 @@ public:
     // still, which makes replies repeatable).
     void setClock(const QDateTime& start, double speed) { m_clock.set(start, speed); }
     SimulatedClock& clock() { return m_clock; }
+    // The model the readings come from; its readingsAt() gives a past or future second's reading
+    // without changing what requests get.
+    ReadingsModel& model() { return m_model; }
     // A readings body as the next request would get it (it advances the energy counters).
     QByteArray modelBody(BodyLayout layout = BodyLayout::Indented);
 

@@ -31,6 +31,7 @@ QProcessEnvironment programEnvironment(const std::filesystem::path& config) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config.string()));
+    environment.insert("XDG_DATA_HOME", QString::fromStdString((config / "data").string()));
     environment.insert("LC_ALL", "en_US.UTF-8");
     environment.insert("TZ", "UTC");
     environment.insert("no_proxy", "*");
@@ -101,6 +102,26 @@ QString GatewayThread::address() const {
 
 void GatewayThread::invoke(const std::function<void(sim::GatewaySimulator&)>& action) {
     m_thread.invoke(action);
+}
+
+SimulatorCounters GatewayThread::countersAt(const QDateTime& time) {
+    SimulatorCounters counters;
+    invoke([&](sim::GatewaySimulator& simulator) {
+        const std::vector<sim::MeterReading> meters = simulator.model().readingsAt(time);
+        counters = {meters[0].totals.actEnergyDlvd, meters[0].totals.actEnergyRcvd,
+                    meters[1].totals.actEnergyDlvd, meters[1].totals.actEnergyRcvd};
+    });
+    return counters;
+}
+
+SimulatorEnergy energyBetween(const SimulatorCounters& from, const SimulatorCounters& to) {
+    SimulatorEnergy energy;
+    energy.produced = to.productionDelivered - from.productionDelivered;
+    energy.imported = to.netDelivered - from.netDelivered;
+    energy.exported = to.netReceived - from.netReceived;
+    energy.consumed = energy.produced - (to.productionReceived - from.productionReceived) +
+                      energy.imported - energy.exported;
+    return energy;
 }
 
 void restartOnSamePort(sim::GatewaySimulator& simulator) {

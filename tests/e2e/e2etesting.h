@@ -13,6 +13,7 @@
 #include "sim/simulatorthread.h"
 #include "support/clock.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QSettings>
 #include <QString>
@@ -37,7 +38,8 @@ OutputLines lines(const std::string& content);
 // Four lines whose first is a time stamp rather than "Wrong/No IP address".
 bool hasReading(const OutputLines& shown);
 
-// The environment of a started program: offscreen, its own settings store, en_US, UTC.
+// The environment of a started program: offscreen, its own settings store (XDG_CONFIG_HOME
+// `config`) and data folder (XDG_DATA_HOME `config`/data), en_US, UTC.
 QProcessEnvironment programEnvironment(const std::filesystem::path& config);
 
 // One start of the built program with the gateway's token and writing switched on, in folders
@@ -64,6 +66,8 @@ public:
     std::filesystem::path settingsFile() const;
     // The program's settings store and current folder.
     const std::filesystem::path& configFolder() const { return m_config.path(); }
+    // The program's XDG_DATA_HOME.
+    std::filesystem::path dataFolder() const { return m_config.path() / "data"; }
     const std::filesystem::path& workFolder() const { return m_work.path(); }
     QProcess& process() { return m_process; }
 
@@ -74,6 +78,27 @@ private:
     QProcess m_process;
     std::string m_outputFile = "out.txt";
 };
+
+// The simulator's own whole-meter energy counters in Wh, as its reading for one second carries
+// them.
+struct SimulatorCounters {
+    // The production meter: produced, and drawn by the inverters.
+    double productionDelivered = 0.0;
+    double productionReceived = 0.0;
+    // The net meter: from the grid, and to the grid.
+    double netDelivered = 0.0;
+    double netReceived = 0.0;
+};
+
+// Energy in Wh between two readings of the simulator, by the counters' differences:
+// consumed = produced - drawn by the inverters + imported - exported.
+struct SimulatorEnergy {
+    double produced = 0.0;
+    double consumed = 0.0;
+    double imported = 0.0;
+    double exported = 0.0;
+};
+SimulatorEnergy energyBetween(const SimulatorCounters& from, const SimulatorCounters& to);
 
 // The gateway simulator on a thread of its own, serving one certificate the test holds, so a
 // changed certificate can be put back.
@@ -87,6 +112,9 @@ public:
     quint16 port() const { return m_thread.port(); }
     // Runs `action` on the simulator's thread and returns when it is done.
     void invoke(const std::function<void(sim::GatewaySimulator&)>& action);
+    // The counters of the simulator's reading for `time`'s whole second: those of a reply
+    // stamped with that second, whether or not one was sent. Asking does not change the replies.
+    SimulatorCounters countersAt(const QDateTime& time);
     // The certificate the simulator was started with.
     const sim::CertificateAndKey& firstCertificate() const { return m_first; }
 

@@ -1,12 +1,19 @@
+#include "sim/gatewaysimulator.h"
 #include "sim/readingsbody.h"
 #include "sim/readingsmodel.h"
+#include "testclient.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace quorvane::sim {
 namespace {
@@ -135,22 +142,269 @@ TEST(ReadingsModel, EveryReadingIsElectricallyConsistent) {
     }
 }
 
-TEST(ReadingsModel, EnergyCountersGrowWithThePowerOverTime) {
-    ReadingsModel model;
-    const auto before = model.readingsAt(QDateTime(kDay, QTime(11, 30)));
-    const auto after = model.readingsAt(QDateTime(kDay, QTime(12, 30)));
-    // An hour around noon at close to 5 kW, exporting most of it.
-    const double produced = after[0].totals.actEnergyDlvd - before[0].totals.actEnergyDlvd;
-    const double exported = after[1].totals.actEnergyRcvd - before[1].totals.actEnergyRcvd;
-    EXPECT_GT(produced, 4000.0);
-    EXPECT_LT(produced, 5500.0);
-    EXPECT_GT(exported, 2500.0);
-    EXPECT_LT(exported, produced);
-    EXPECT_EQ(after[1].totals.actEnergyDlvd, before[1].totals.actEnergyDlvd);
+// Delivered and received energy in Wh, indexed [meter][channel]: meter 0 production, 1 net;
+// channels 0 to 2 the phases, 3 the meter's own counters.
+struct MeterEnergy {
+    std::array<std::array<double, 4>, 2> delivered{};
+    std::array<std::array<double, 4>, 2> received{};
+};
 
-    // A clock that goes back leaves the counters as they are.
-    const auto earlier = model.readingsAt(QDateTime(kDay, QTime(10, 0)));
-    EXPECT_EQ(earlier[0].totals.actEnergyDlvd, after[0].totals.actEnergyDlvd);
+MeterEnergy countersOf(const std::vector<MeterReading>& meters) {
+    MeterEnergy e;
+    for (std::size_t meter = 0; meter < 2; ++meter) {
+        for (std::size_t channel = 0; channel < 4; ++channel) {
+            const ChannelReading& r =
+                channel < 3 ? meters[meter].channels[channel] : meters[meter].totals;
+            e.delivered[meter][channel] = r.actEnergyDlvd;
+            e.received[meter][channel] = r.actEnergyRcvd;
+        }
+    }
+    return e;
+}
+
+// The energy of the powers served from `from` to `to` (whole seconds), from the power in the
+// middle of each second.
+MeterEnergy servedEnergy(const QDateTime& from, const QDateTime& to) {
+    MeterEnergy e;
+    const auto add = [&](std::size_t meter, std::size_t channel, double watts) {
+        e.delivered[meter][channel] += std::max(watts, 0.0) / 3600.0;
+        e.received[meter][channel] += std::max(-watts, 0.0) / 3600.0;
+    };
+    for (qint64 ms = from.toMSecsSinceEpoch() + 500; ms < to.toMSecsSinceEpoch(); ms += 1000) {
+        const PhasePowers powers = ReadingsModel::powersAt(QDateTime::fromMSecsSinceEpoch(ms));
+        double production = 0.0;
+        double net = 0.0;
+        for (std::size_t phase = 0; phase < 3; ++phase) {
+            add(0, phase, powers.production[phase]);
+            add(1, phase, powers.load[phase] - powers.production[phase]);
+            production += powers.production[phase];
+            net += powers.load[phase] - powers.production[phase];
+        }
+        add(0, 3, production);
+        add(1, 3, net);
+    }
+    return e;
+}
+
+// Sets the process's time zone (TZ) for one scope.
+class ZoneForScope {
+public:
+    explicit ZoneForScope(const char* zone)
+        : m_old(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ZoneForScope() {
+        if (m_had) {
+            qputenv("TZ", m_old);
+        } else {
+            qunsetenv("TZ");
+        }
+        tzset();
+    }
+    ZoneForScope(const ZoneForScope&) = delete;
+    ZoneForScope& operator=(const ZoneForScope&) = delete;
+
+private:
+    QByteArray m_old;
+    bool m_had;
+};
+
+TEST(ReadingsModel, CounterDeltasAreTheEnergyOfTheServedPower) {
+    const struct {
+        const char* name;
+        const char* zone;
+        QDateTime from;
+        QDateTime to;
+        qint64 seconds;
+        // Simulated seconds between readings, taken in turn.
+        std::vector<int> steps;
+    } rows[] = {
+        // clang-format off
+        {"a reading every second at noon", "Asia/Kolkata", QDateTime(kDay, QTime(11, 55)),
+         QDateTime(kDay, QTime(12, 5)), 600, {1}},
+        {"a reading every second at dusk, one phase exporting while the meter imports",
+         "America/New_York",
+         QDateTime(kDay, QTime(17, 55)), QDateTime(kDay, QTime(18, 5)), 600, {1}},
+        {"a day at ten simulated minutes a reading", "Asia/Kolkata", QDateTime(kDay, QTime(0, 0)),
+         QDateTime(kDay.addDays(1), QTime(0, 0)), 86400, {600}},
+        {"across midnight at uneven steps", "America/New_York", QDateTime(kDay, QTime(23, 30)),
+         QDateTime(kDay.addDays(1), QTime(0, 30)), 3600, {7, 61, 120, 1}},
+        {"a day and a half in one step", "UTC", QDateTime(kDay, QTime(6, 0)),
+         QDateTime(kDay.addDays(1), QTime(18, 0)), 129600, {200000}},
+        {"Berlin's 23-hour day", "Europe/Berlin", QDateTime(QDate(2024, 3, 31), QTime(0, 0)),
+         QDateTime(QDate(2024, 4, 1), QTime(0, 0)), 82800, {300, 17}},
+        {"Berlin's 25-hour day", "Europe/Berlin", QDateTime(QDate(2024, 10, 27), QTime(0, 0)),
+         QDateTime(QDate(2024, 10, 28), QTime(0, 0)), 90000, {300, 17}},
+        {"St. John's 25-hour day, switching in the middle of a UTC hour", "America/St_Johns",
+         QDateTime(QDate(2024, 11, 3), QTime(0, 0)), QDateTime(QDate(2024, 11, 4), QTime(0, 0)),
+         90000, {300, 17}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ZoneForScope zone(row.zone);
+        // The rows' times in the zone just set.
+        const QDateTime from(row.from.date(), row.from.time());
+        const QDateTime to(row.to.date(), row.to.time());
+        ASSERT_EQ(from.secsTo(to), row.seconds);
+        ReadingsModel model;
+        const MeterEnergy first = countersOf(model.readingsAt(from));
+        MeterEnergy previous = first;
+        QDateTime time = from;
+        for (std::size_t i = 0; time < to; ++i) {
+            time = std::min(time.addSecs(row.steps[i % row.steps.size()]), to);
+            const MeterEnergy now = countersOf(model.readingsAt(time));
+            for (std::size_t meter = 0; meter < 2; ++meter) {
+                for (std::size_t channel = 0; channel < 4; ++channel) {
+                    ASSERT_GE(now.delivered[meter][channel], previous.delivered[meter][channel]);
+                    ASSERT_GE(now.received[meter][channel], previous.received[meter][channel]);
+                }
+            }
+            previous = now;
+        }
+
+        const MeterEnergy served = servedEnergy(from, to);
+        for (std::size_t meter = 0; meter < 2; ++meter) {
+            double phasesNet = 0.0;
+            for (std::size_t channel = 0; channel < 4; ++channel) {
+                SCOPED_TRACE(::testing::Message() << "meter " << meter << " channel " << channel);
+                const double delivered =
+                    previous.delivered[meter][channel] - first.delivered[meter][channel];
+                const double received =
+                    previous.received[meter][channel] - first.received[meter][channel];
+                EXPECT_NEAR(delivered, served.delivered[meter][channel], 1.0);
+                EXPECT_NEAR(received, served.received[meter][channel], 1.0);
+                if (channel < 3) {
+                    phasesNet += delivered - received;
+                } else {
+                    EXPECT_NEAR(phasesNet, delivered - received, 0.001);
+                }
+            }
+        }
+    }
+}
+
+TEST(ReadingsModel, ReadingAtASecondDoesNotDependOnTheReadingsBefore) {
+    const QDateTime morning(kDay, QTime(9, 0));
+    const QDateTime asked(kDay.addDays(1), QTime(0, 30));
+    const struct {
+        const char* name;
+        std::vector<QDateTime> before;
+    } rows[] = {
+        {"none between", {morning}},
+        {"every 7 s across midnight",
+         [&] {
+             std::vector<QDateTime> times{morning};
+             for (QDateTime t(kDay, QTime(23, 50)); t < asked; t = t.addSecs(7)) {
+                 times.push_back(t);
+             }
+             return times;
+         }()},
+        {"past it and back", {morning, asked.addSecs(3600), QDateTime(kDay, QTime(12, 0))}},
+    };
+    ReadingsModel reference;
+    reference.readingsAt(morning);
+    const QByteArray expected = readingsBody(reference.readingsAt(asked));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ReadingsModel model;
+        for (const QDateTime& time : row.before) {
+            model.readingsAt(time);
+        }
+        EXPECT_EQ(readingsBody(model.readingsAt(asked)), expected);
+        EXPECT_EQ(readingsBody(model.readingsAt(asked.addMSecs(999))), expected);
+    }
+}
+
+TEST(ReadingsModel, ClockSetFarOffKeepsTheCountersFromFalling) {
+    ReadingsModel model;
+    const auto noon = model.readingsAt(QDateTime(kDay, QTime(12, 0)));
+    const auto dayBefore = model.readingsAt(QDateTime(kDay.addDays(-1), QTime(12, 0)));
+    const auto monthLater = model.readingsAt(QDateTime(kDay.addMonths(1), QTime(12, 0)));
+    for (std::size_t meter = 0; meter < 2; ++meter) {
+        EXPECT_GE(dayBefore[meter].totals.actEnergyDlvd, noon[meter].totals.actEnergyDlvd);
+        EXPECT_GE(dayBefore[meter].totals.actEnergyRcvd, noon[meter].totals.actEnergyRcvd);
+        EXPECT_GE(monthLater[meter].totals.actEnergyDlvd, dayBefore[meter].totals.actEnergyDlvd);
+        EXPECT_GE(monthLater[meter].totals.actEnergyRcvd, dayBefore[meter].totals.actEnergyRcvd);
+    }
+}
+
+MeterEnergy countersOf(const QJsonArray& meters) {
+    MeterEnergy e;
+    for (std::size_t meter = 0; meter < 2; ++meter) {
+        const QJsonObject totals = meters[static_cast<qsizetype>(meter)].toObject();
+        const QJsonArray channels = totals[QStringLiteral("channels")].toArray();
+        for (std::size_t channel = 0; channel < 4; ++channel) {
+            const QJsonObject r =
+                channel < 3 ? channels[static_cast<qsizetype>(channel)].toObject() : totals;
+            e.delivered[meter][channel] = r[QStringLiteral("actEnergyDlvd")].toDouble();
+            e.received[meter][channel] = r[QStringLiteral("actEnergyRcvd")].toDouble();
+        }
+    }
+    return e;
+}
+
+TEST(SimulatorCounters, RepliesAcrossMidnightCarryTheEnergyOfTheServedPower) {
+    const struct {
+        const char* name;
+        QTime start;
+        double speed;
+        // Simulated seconds past midnight that the replies must reach.
+        int until;
+    } rows[] = {
+        {"speed 1", QTime(23, 59, 59), 1.0, 1},
+        {"speed 900", QTime(23, 57), 900.0, 900},
+    };
+    const ZoneForScope zone("Europe/Berlin");
+    const QDateTime midnight(kDay.addDays(1), QTime(0, 0));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        GatewaySimulator simulator;
+        simulator.setClock(QDateTime(kDay, row.start), row.speed);
+        ASSERT_TRUE(simulator.listen()) << simulator.errorString().toStdString();
+        testing::TestClient client(simulator.port(), simulator.certificateSha256());
+        ASSERT_TRUE(client.connected());
+
+        // The counters of each second a reply was stamped with, as the replies carried them.
+        std::map<qint64, MeterEnergy> replies;
+        QElapsedTimer budget;
+        budget.start();
+        while (replies.empty() ||
+               replies.rbegin()->first < midnight.toSecsSinceEpoch() + row.until) {
+            ASSERT_LT(budget.elapsed(), 20'000);
+            const auto reply =
+                client.get("/ivp/meters/readings", {testing::defaultAuthorization()});
+            ASSERT_TRUE(reply);
+            const QJsonArray meters = QJsonDocument::fromJson(reply->body).array();
+            const qint64 stamp = meters[0][QStringLiteral("timestamp")].toInteger();
+            const MeterEnergy counters = countersOf(meters);
+            const auto [known, added] = replies.emplace(stamp, counters);
+            if (!added) {
+                // Replies stamped with the same second are the same reading.
+                EXPECT_EQ(known->second.delivered, counters.delivered);
+                EXPECT_EQ(known->second.received, counters.received);
+            }
+        }
+        ASSERT_LT(replies.begin()->first, midnight.toSecsSinceEpoch());
+
+        for (auto next = std::next(replies.begin()); next != replies.end(); ++next) {
+            const auto& [fromStamp, from] = *std::prev(next);
+            const auto& [toStamp, to] = *next;
+            const MeterEnergy served = servedEnergy(QDateTime::fromSecsSinceEpoch(fromStamp),
+                                                    QDateTime::fromSecsSinceEpoch(toStamp));
+            for (std::size_t meter = 0; meter < 2; ++meter) {
+                for (std::size_t channel = 0; channel < 4; ++channel) {
+                    SCOPED_TRACE(::testing::Message()
+                                 << toStamp << " meter " << meter << " channel " << channel);
+                    EXPECT_NEAR(to.delivered[meter][channel] - from.delivered[meter][channel],
+                                served.delivered[meter][channel], 1.0);
+                    EXPECT_NEAR(to.received[meter][channel] - from.received[meter][channel],
+                                served.received[meter][channel], 1.0);
+                }
+            }
+        }
+    }
 }
 
 } // namespace
