@@ -7,14 +7,14 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libgl1-mesa-dev libssl-dev openssl fonts-liberation2 locales
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl
     clang libclang-rt-14-dev
     xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme
 )
 if [[ "${1:-}" == "--minimal" ]]; then
     packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
-              fonts-liberation2 locales libgtest-dev libgmock-dev)
+              fonts-liberation2 locales libgtest-dev libgmock-dev nlohmann-json3-dev)
 fi
 
 missing=()
