@@ -68,7 +68,8 @@ void BM_SnapshotDue(benchmark::State& state) {
         std::string later = reply;
         const std::string from = std::to_string(first);
         const std::string to = std::to_string(timestamp);
-        for (auto at = later.find(from); at != std::string::npos; at = later.find(from, at)) {
+        for (auto at = later.find(from); at != std::string::npos;
+             at = later.find(from, at + to.size())) {
             later.replace(at, from.size(), to);
         }
         state.ResumeTiming();
@@ -80,6 +81,20 @@ void BM_SnapshotDue(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SnapshotDue)->ComputeStatistics("min", minimumOf)->Unit(benchmark::kMicrosecond);
+
+// The parse alone, of the part above: the readings reply into a snapshot.
+void BM_ParseSnapshot(benchmark::State& state) {
+    const std::string reply = testing::testData(kReply);
+    if (!history::parseSnapshot(reply)) {
+        state.SkipWithError("the reply has no snapshot");
+        return;
+    }
+    for (auto _ : state) {
+        auto snapshot = history::parseSnapshot(reply);
+        benchmark::DoNotOptimize(snapshot);
+    }
+}
+BENCHMARK(BM_ParseSnapshot)->ComputeStatistics("min", minimumOf);
 
 // A month of minutes (31 files of 1,440 lines) read into the month's totals.
 void BM_MonthEnergy(benchmark::State& state) {

@@ -121,7 +121,10 @@ std::string usageText() {
         "                             grid power, negative while exporting), CR LF line\n"
         "                             ends, rewritten after every reading while writing is\n"
         "                             on; a relative name is taken from the current folder\n"
-        "  LarkspurstationError.log   the error log, in the current folder\n";
+        "  LarkspurstationError.log   the error log, in the current folder\n"
+        "  history/YYYY-MM-DD.csv     the energy history, a file per local day, in the\n"
+        "                             program's local data folder (history-b for\n"
+        "                             QuorvaneB)\n";
     return beforeSettings + std::string(system::settingsPlace()) +
            "                             the settings: window position and size, address,\n"
            "                             writing switch, stay on top (section Settings), and\n"

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -13,36 +14,33 @@
 
 namespace quorvane::testing {
 
-// Sets the process's time zone (TZ) until the end of the scope. Windows takes its zone from the
-// system instead, so there it changes nothing the history sees.
+#ifndef _WIN32
+// Sets the process's time zone (TZ) until the end of the scope. (Windows takes its zone from the
+// system.)
 class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char* tz) {
         if (const char* previous = std::getenv("TZ")) {
             m_previous = previous;
         }
-        set(tz);
+        setenv("TZ", tz, 1);
+        tzset();
     }
-    ~ScopedTimeZone() { set(m_previous ? m_previous->c_str() : nullptr); }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    static void set(const char* tz) {
-#ifdef _WIN32
-        _putenv_s("TZ", tz ? tz : "");
-        _tzset();
-#else
-        if (tz) {
-            setenv("TZ", tz, 1);
+    ~ScopedTimeZone() {
+        if (m_previous) {
+            setenv("TZ", m_previous->c_str(), 1);
         } else {
             unsetenv("TZ");
         }
         tzset();
-#endif
     }
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
     std::optional<std::string> m_previous;
 };
+#endif
 
 // A fresh folder, removed at the end of the scope.
 class HistoryFolder {
