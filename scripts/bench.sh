@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and runs them side by side, on loopback only:
 #   (a) one reading cycle on a real 4.8 KB gateway reply against QJsonDocument::fromJson on the
-#       same text;
+#       same text, and the energy history's recorder on a reading with no snapshot due;
 #   (b) 1,000 polls of the gateway simulator by the program's HTTPS client against curl polling
 #       it over one keep-alive connection, and the TLS connections each used;
 #   (c) the program polling the simulator every 10 ms for 10,000 cycles: resident memory, open
-#       descriptors and CPU time per cycle.
+#       descriptors and CPU time per cycle;
+#   (d) the energy history: a due snapshot, a month of minutes read into its totals, and the
+#       bytes of a year of minutes.
 # Each comparison prints one "ratio ..." line; the summary at the end repeats them.
 #
 # Usage: scripts/bench.sh [--quick]
@@ -34,7 +36,7 @@ esac
 
 cmake --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" \
-    --target quorvane_cycle_bench quorvane_client_bench quorvane_soak
+    --target quorvane_cycle_bench quorvane_client_bench quorvane_soak quorvane_history_bench
 
 export QT_QPA_PLATFORM=offscreen
 log=$(mktemp)
@@ -57,6 +59,11 @@ echo "== (b) the gateway client against curl, 1,000 polls each"
 echo
 echo "== (c) the program polling every 10 ms for $soak_cycles cycles"
 "$build/bin/quorvane_soak" --cycles "$soak_cycles" --warm-up 200 --delay 10 --time-limit 900 \
+    | tee -a "$log" || status=1
+
+echo
+echo "== (d) the energy history"
+"$build/bin/quorvane_history_bench" --benchmark_repetitions="$cycle_repetitions" "${repeated[@]}" \
     | tee -a "$log" || status=1
 
 echo

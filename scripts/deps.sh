@@ -7,7 +7,7 @@ set -euo pipefail
 # Package groups: what building needs, what the native test suite adds, and what only the
 # benchmarks, the Windows check and the clang builds (sanitizers, fuzzing) need.
 build=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
-       fonts-liberation2 locales)
+       fonts-liberation2 locales nlohmann-json3-dev)
 tests=(libgtest-dev libgmock-dev
        xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme)
 bench=(libbenchmark-dev)

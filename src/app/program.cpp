@@ -4,12 +4,14 @@
 #include "app/desktop.h"
 #include "app/endsignals.h"
 #include "app/errorreplybox.h"
+#include "app/historyfolder.h"
 #include "app/qtplatform.h"
 #include "app/quorvanefrm.h"
 #include "app/settings.h"
 #include "app/tokenexpiry.h"
 #include "client/certificatepins.h"
 #include "client/gatewayclient.h"
+#include "history/energyreport.h"
 #include "support/commandline.h"
 #include "support/failure.h"
 
@@ -19,6 +21,7 @@
 #include <QSettings>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,31 @@ int forgetCertificates(char* programName, bool outputSeen) {
     }
     std::cout << said << std::endl;
     return 0;
+}
+
+// --energy: the history's report on standard output, or an error on standard error (exit code
+// 2); a message box says either when standard output does not reach the user. Sends nothing.
+int printEnergy(char* programName, const std::optional<std::string>& argument,
+                bool outputSeen) {
+    QtArguments qtArguments(programName);
+    const QCoreApplication application(qtArguments.argc, qtArguments.argv);
+    QCoreApplication::setApplicationName("Quorvane");
+    const bool variant = support::isConsumptionVariant(programName);
+    std::string report;
+    std::string error;
+    const int status = history::energyCommand(
+        historyFolder(variant), argument,
+        variant ? history::SecondMeter::TotalConsumption : history::SecondMeter::NetConsumption,
+        report, error);
+    if (!outputSeen) {
+        desktop::showInformation(nullptr, QStringLiteral("Quorvane"),
+                                 QString::fromStdString(status == 0 ? report : error));
+    } else if (status == 0) {
+        std::cout << report << std::flush;
+    } else {
+        std::cerr << "Quorvane: " << error << std::flush;
+    }
+    return status;
 }
 
 // `arguments`: the program's arguments after its options.
@@ -140,6 +168,8 @@ int runProgram(int argc, char** argv) {
             return 2;
         case support::ProgramAction::ForgetCertificates:
             return forgetCertificates(programName, outputSeen);
+        case support::ProgramAction::Energy:
+            return printEnergy(programName, options.energyArgument, outputSeen);
         case support::ProgramAction::Run:
             return runWindow(programName, options.arguments);
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -64,7 +65,9 @@ struct DayEnergy {
     // Its first snapshot within 5 minutes of its start, its last within 5 minutes of its end,
     // and no gap longer than 15 minutes.
     bool complete = false;
-    bool hasHistory() const { return !intervals.empty(); }
+    // How many intervals (or parts of one) fall in the day; kept when `intervals` is left out.
+    std::size_t intervalCount = 0;
+    bool hasHistory() const { return !intervals.empty() || intervalCount > 0; }
 };
 
 // One month: a DayEnergy for each day that has history (intervals left out), and the sums.

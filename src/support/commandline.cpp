@@ -52,8 +52,11 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments) {
     bool help = false;
     bool version = false;
     bool forget = false;
+    bool energy = false;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    constexpr std::string_view kEnergyIs = "--energy=";
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (optionsEnded || argument.rfind("--", 0) != 0) {
             options.arguments.push_back(argument);
         } else if (argument == "--") {
@@ -64,6 +67,14 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments) {
             version = true;
         } else if (argument == "--forget-certificates") {
             forget = true;
+        } else if (argument == "--energy") {
+            energy = true;
+            if (i + 1 < arguments.size() && arguments[i + 1].rfind("--", 0) != 0) {
+                options.energyArgument = arguments[++i];
+            }
+        } else if (argument.rfind(kEnergyIs, 0) == 0) {
+            energy = true;
+            options.energyArgument = argument.substr(kEnergyIs.size());
         } else if (options.unknownOption.empty()) {
             options.unknownOption = argument;
         }
@@ -76,6 +87,8 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments) {
         options.action = ProgramAction::Version;
     } else if (forget) {
         options.action = ProgramAction::ForgetCertificates;
+    } else if (energy) {
+        options.action = ProgramAction::Energy;
     }
     return options;
 }
@@ -96,6 +109,9 @@ std::string usageText() {
         "  --help                  show this text and end\n"
         "  --version               show the version and end\n"
         "  --forget-certificates   drop the pinned gateway certificates and end\n"
+        "  --energy [DAY|MONTH]    print the energy history of a day (YYYY-MM-DD) or a\n"
+        "                          month (YYYY-MM), today's without one, as CSV in Wh\n"
+        "                          and end; sends nothing to the gateway\n"
         "  --                      end of options; later arguments are taken as they are\n"
         "\n"
         "Files:\n"
@@ -105,7 +121,10 @@ std::string usageText() {
         "                             grid power, negative while exporting), CR LF line\n"
         "                             ends, rewritten after every reading while writing is\n"
         "                             on; a relative name is taken from the current folder\n"
-        "  LarkspurstationError.log   the error log, in the current folder\n";
+        "  LarkspurstationError.log   the error log, in the current folder\n"
+        "  history/YYYY-MM-DD.csv     the energy history, a file per local day, in the\n"
+        "                             program's local data folder (history-b for\n"
+        "                             QuorvaneB)\n";
     return beforeSettings + std::string(system::settingsPlace()) +
            "                             the settings: window position and size, address,\n"
            "                             writing switch, stay on top (section Settings), and\n"

@@ -39,7 +39,7 @@ std::string executableBaseName(std::string_view programPath);
 bool isConsumptionVariant(std::string_view programPath);
 
 // What a run of the program is asked to do by its "--" options.
-enum class ProgramAction { Run, Help, Version, ForgetCertificates, UnknownOption };
+enum class ProgramAction { Run, Help, Version, ForgetCertificates, Energy, UnknownOption };
 
 // The program's options taken off its arguments.
 struct ProgramOptions {
@@ -48,11 +48,14 @@ struct ProgramOptions {
     std::string unknownOption;
     // The arguments that are left for the start-up rule, in their order.
     std::vector<std::string> arguments;
+    // --energy's day or month ("--energy DAY", "--energy=DAY"); none for today.
+    std::optional<std::string> energyArgument;
 };
 
-// Takes every argument that begins with "--" off `arguments`; a lone "--" ends the options, so
-// the arguments after it stay as they are. An unknown option wins over the others, then --help,
-// --version and --forget-certificates in that order.
+// Takes every argument that begins with "--" off `arguments`, and the one after --energy unless
+// it begins with "--"; a lone "--" ends the options, so the arguments after it stay as they are.
+// An unknown option wins over the others, then --help, --version, --forget-certificates and
+// --energy in that order.
 ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments);
 
 // The --help text: command line, options and files.

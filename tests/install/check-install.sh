@@ -81,7 +81,7 @@ check_layout() {
     # Plain text on long lines, so that the synopsis stays on one line.
     page=$(groff -man -Tascii -rLL=200n -P-cbu "$man" 2>/dev/null)
     for text in \
-        "Quorvane [--help] [--version] [--forget-certificates] [ADDRESS [OUTPUT-FILE]]" \
+        "Quorvane [--help] [--version] [--forget-certificates] [--energy [DAY|MONTH]] [ADDRESS [OUTPUT-FILE]]" \
         "Quorvane $version" "NAME" "OPTIONS" "FILES" "EXIT STATUS" "QuorvaneB" \
         "mytoken.txt" "LarkspurstationError.log" '$XDG_CONFIG_HOME/Quorvane/Quorvane.conf'; do
         contains "$page" "$text" || fail "the man page does not say '$text'"

@@ -103,10 +103,33 @@ TEST(ProgramOptions, UnknownWinsThenHelpThenVersionThenForgetting) {
               ProgramAction::Help);
     EXPECT_EQ(parseProgramOptions({"--forget-certificates", "--version"}).action,
               ProgramAction::Version);
-    EXPECT_EQ(parseProgramOptions({"--forget-certificates"}).action,
+    EXPECT_EQ(parseProgramOptions({"--energy", "--forget-certificates"}).action,
               ProgramAction::ForgetCertificates);
     // Qt's own options have one dash and are no concern of the program.
     EXPECT_EQ(parseProgramOptions({"-platform", "offscreen"}).action, ProgramAction::Run);
+}
+
+TEST(ProgramOptions, EnergyTakesTheDayOrMonthAfterIt) {
+    struct Row {
+        std::vector<std::string> arguments;
+        std::optional<std::string> energyArgument;
+        std::vector<std::string> left;
+        ProgramAction action = ProgramAction::Energy;
+    };
+    const Row rows[] = {
+        {{"--energy"}, std::nullopt, {}},
+        {{"--energy", "2026-06-21"}, "2026-06-21", {}},
+        {{"--energy=2026-06"}, "2026-06", {}},
+        {{"--energy", "--", "2026-06"}, std::nullopt, {"2026-06"}},
+        {{"10.0.0.7", "--energy", "2026-6", "out.txt"}, "2026-6", {"10.0.0.7", "out.txt"}},
+        {{"--", "--energy"}, std::nullopt, {"--energy"}, ProgramAction::Run},
+    };
+    for (const auto& row : rows) {
+        const ProgramOptions options = parseProgramOptions(row.arguments);
+        EXPECT_EQ(options.action, row.action);
+        EXPECT_EQ(options.energyArgument, row.energyArgument);
+        EXPECT_EQ(options.arguments, row.left);
+    }
 }
 
 #ifdef _WIN32
