@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <algorithm>
 #include <iostream>
 
@@ -57,8 +58,19 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
             &Quorvanefrm::Stopbtn_Click);
     connect(m_createOutputchk, &QCheckBox::toggled, this, &Quorvanefrm::CreateOutputchk_Click);
     connect(&Timer1, &PollTimer::tick, this, &Quorvanefrm::Timer1_Timer);
-    for (Box watched : {Box::Delay, Box::TokenString, Box::Grid, Box::IP}) {
+    for (Box watched :
+         {Box::Delay, Box::TokenString, Box::Grid, Box::IP, Box::Production, Box::Consumption}) {
         box(watched)->installEventFilter(this);
+    }
+    // The energy history: the shortcut works whichever control has the focus, and the two boxes
+    // that open it say so.
+    auto* energy = new QShortcut(energyShortcut(), this);
+    energy->setContext(Qt::WindowShortcut);
+    connect(energy, &QShortcut::activated, this, &Quorvanefrm::energyWindowRequested);
+    const QString energyTip = QStringLiteral("\nDouble-click or %1: energy history")
+                                  .arg(energyShortcut().toString(QKeySequence::NativeText));
+    for (Box opener : {Box::Production, Box::Consumption}) {
+        box(opener)->setToolTip(box(opener)->toolTip() + energyTip);
     }
     connect(static_cast<QPlainTextEdit*>(box(Box::TokenString)), &QPlainTextEdit::textChanged, this,
             &Quorvanefrm::refreshTokenToolTip);
@@ -250,9 +262,15 @@ bool Quorvanefrm::eventFilter(QObject* watched, QEvent* event) {
             Grid_DblClick();
         } else if (watched == box(Box::IP)) {
             IP_DblClick();
+        } else if (watched == box(Box::Production) || watched == box(Box::Consumption)) {
+            emit energyWindowRequested();
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QKeySequence Quorvanefrm::energyShortcut() {
+    return QKeySequence(Qt::CTRL | Qt::Key_E);
 }
 
 // ---- Notices

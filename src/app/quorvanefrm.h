@@ -13,6 +13,7 @@
 #include "support/notices.h"
 
 #include <QDateTime>
+#include <QKeySequence>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -112,6 +113,9 @@ public:
     // support::Notices
     void TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) override;
 
+    // The key that asks for the energy history anywhere in the window (Ctrl+E).
+    static QKeySequence energyShortcut();
+
     // WindowOptions
     QWidget* widget() override { return this; }
     double outerTop() const override;
@@ -129,6 +133,11 @@ public:
     void setWriteCheckValue(int value) override;
     bool stayOnTop() const override;
     void setStayOnTop(bool on) override;
+
+signals:
+    // The owner asked for the energy history: a double-click on Production or Consumption, or
+    // energyShortcut().
+    void energyWindowRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
