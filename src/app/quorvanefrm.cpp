@@ -17,7 +17,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -62,8 +64,11 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
          {Box::Delay, Box::TokenString, Box::Grid, Box::IP, Box::Production, Box::Consumption}) {
         box(watched)->installEventFilter(this);
     }
-    // The energy history: the shortcut works whichever control has the focus, and the two boxes
-    // that open it say so.
+    // The energy history: the shortcut works whichever control has the focus (the text boxes
+    // would take Ctrl+E for themselves: see eventFilter), and the two boxes that open it say so.
+    for (QLineEdit* textBox : findChildren<QLineEdit*>()) {
+        textBox->installEventFilter(this);
+    }
     auto* energy = new QShortcut(energyShortcut(), this);
     energy->setContext(Qt::WindowShortcut);
     connect(energy, &QShortcut::activated, this, &Quorvanefrm::energyWindowRequested);
@@ -257,6 +262,11 @@ bool Quorvanefrm::eventFilter(QObject* watched, QEvent* event) {
                 TokenString_LostFocus();
             }
         }
+    } else if (event->type() == QEvent::ShortcutOverride &&
+               static_cast<QKeyEvent*>(event)->keyCombination() == energyShortcut()[0]) {
+        // A line edit under X11 claims Ctrl+E as "end of line"; the window's shortcut goes first.
+        event->ignore();
+        return true;
     } else if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == box(Box::Grid)) {
             Grid_DblClick();

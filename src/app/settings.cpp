@@ -150,7 +150,8 @@ const QString kEnergyWindowGeometry = QStringLiteral("EnergyWindow/Geometry");
 
 bool loadEnergyWindowPlace(QWidget& window, QSettings& store) {
     const QByteArray text = store.value(kEnergyWindowGeometry).toString().toLatin1();
-    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded =
+        QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     return decoded && !decoded.decoded.isEmpty() && window.restoreGeometry(decoded.decoded);
 }
 
