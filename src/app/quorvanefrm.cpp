@@ -17,9 +17,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <algorithm>
 #include <iostream>
 
@@ -61,8 +64,22 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
             &Quorvanefrm::Stopbtn_Click);
     connect(m_createOutputchk, &QCheckBox::toggled, this, &Quorvanefrm::CreateOutputchk_Click);
     connect(&Timer1, &PollTimer::tick, this, &Quorvanefrm::Timer1_Timer);
-    for (Box watched : {Box::Delay, Box::TokenString, Box::Grid, Box::IP}) {
+    for (Box watched :
+         {Box::Delay, Box::TokenString, Box::Grid, Box::IP, Box::Production, Box::Consumption}) {
         box(watched)->installEventFilter(this);
+    }
+    // The energy history: the shortcut works whichever control has the focus (the text boxes
+    // would take Ctrl+E for themselves: see eventFilter), and the two boxes that open it say so.
+    for (QLineEdit* textBox : findChildren<QLineEdit*>()) {
+        textBox->installEventFilter(this);
+    }
+    auto* energy = new QShortcut(energyShortcut(), this);
+    energy->setContext(Qt::WindowShortcut);
+    connect(energy, &QShortcut::activated, this, &Quorvanefrm::energyWindowRequested);
+    const QString energyTip = QStringLiteral("\nDouble-click or %1: energy history")
+                                  .arg(energyShortcut().toString(QKeySequence::NativeText));
+    for (Box opener : {Box::Production, Box::Consumption}) {
+        box(opener)->setToolTip(box(opener)->toolTip() + energyTip);
     }
     connect(static_cast<QPlainTextEdit*>(box(Box::TokenString)), &QPlainTextEdit::textChanged, this,
             &Quorvanefrm::refreshTokenToolTip);
@@ -250,14 +267,25 @@ bool Quorvanefrm::eventFilter(QObject* watched, QEvent* event) {
                 TokenString_LostFocus();
             }
         }
+    } else if (event->type() == QEvent::ShortcutOverride &&
+               static_cast<QKeyEvent*>(event)->keyCombination() == energyShortcut()[0]) {
+        // A line edit under X11 claims Ctrl+E as "end of line"; the window's shortcut goes first.
+        event->ignore();
+        return true;
     } else if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == box(Box::Grid)) {
             Grid_DblClick();
         } else if (watched == box(Box::IP)) {
             IP_DblClick();
+        } else if (watched == box(Box::Production) || watched == box(Box::Consumption)) {
+            emit energyWindowRequested();
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QKeySequence Quorvanefrm::energyShortcut() {
+    return QKeySequence(Qt::CTRL | Qt::Key_E);
 }
 
 // ---- Notices

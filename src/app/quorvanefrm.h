@@ -14,6 +14,7 @@
 #include "support/localetexts.h"
 
 #include <QDateTime>
+#include <QKeySequence>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -125,6 +126,9 @@ public:
     // reading::Notices
     void TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) override;
 
+    // The key that asks for the energy history anywhere in the window (Ctrl+E).
+    static QKeySequence energyShortcut();
+
     // WindowOptions
     QWidget* widget() override { return this; }
     double outerTop() const override;
@@ -142,6 +146,11 @@ public:
     void setWriteCheckValue(int value) override;
     bool stayOnTop() const override;
     void setStayOnTop(bool on) override;
+
+signals:
+    // The owner asked for the energy history: a double-click on Production or Consumption, or
+    // energyShortcut().
+    void energyWindowRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

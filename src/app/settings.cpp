@@ -5,8 +5,10 @@
 #include <limits>
 #include <optional>
 
+#include <QByteArray>
 #include <QStringList>
 #include <QVariant>
+#include <QWidget>
 
 namespace quorvane::app {
 
@@ -139,6 +141,22 @@ void SaveSettings(WindowOptions& window, QSettings& store) {
     store.setValue(QStringLiteral("Write"), QString::number(window.writeCheckValue()));
     store.setValue(QStringLiteral("OnTop"),
                    window.stayOnTop() ? QStringLiteral("True") : QStringLiteral("False"));
+    store.sync();
+}
+
+// The energy window's geometry as Qt keeps it, written as Base64 text so that it is a plain
+// string in the INI file and in the registry alike.
+const QString kEnergyWindowGeometry = QStringLiteral("EnergyWindow/Geometry");
+
+bool loadEnergyWindowPlace(QWidget& window, QSettings& store) {
+    const QByteArray text = store.value(kEnergyWindowGeometry).toString().toLatin1();
+    const auto decoded =
+        QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    return decoded && !decoded.decoded.isEmpty() && window.restoreGeometry(decoded.decoded);
+}
+
+void saveEnergyWindowPlace(const QWidget& window, QSettings& store) {
+    store.setValue(kEnergyWindowGeometry, QString::fromLatin1(window.saveGeometry().toBase64()));
     store.sync();
 }
 

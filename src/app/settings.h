@@ -6,6 +6,8 @@
 
 #include "app/windowoptions.h"
 
+class QWidget;
+
 namespace quorvane::app {
 
 // The per-user store: native format, organisation and application "Quorvane" (on Linux
@@ -21,5 +23,12 @@ void LoadSettings(WindowOptions& window, QSettings& store);
 // Writes the seven keys of section "Settings" as text, the position corrected to lie on the
 // screen and Top never negative, and flushes the store. Other sections are left alone.
 void SaveSettings(WindowOptions& window, QSettings& store);
+
+// Gives the energy window its size and place from section "EnergyWindow" (key Geometry), moved
+// onto a screen where it would lie off every screen. False when none is stored or it is unreadable.
+bool loadEnergyWindowPlace(QWidget& window, QSettings& store);
+
+// Keeps the energy window's size and place in section "EnergyWindow" and flushes the store.
+void saveEnergyWindowPlace(const QWidget& window, QSettings& store);
 
 } // namespace quorvane::app

@@ -4,6 +4,7 @@
 #include "app/frmtimeoutmsg.h"
 #include "app/qtplatform.h"
 #include "apptesting.h"
+#include "drawncolours.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -42,9 +43,11 @@ const Designed kDesign[] = {
     {"Label3", 120, 120, 855, 255, "Timestamp", ""},
     {"TimeStamp", 1200, 120, 2300, 360, "0", "Instant time stamp"},
     {"Label2", 120, 480, 975, 255, "Production", ""},
-    {"Production", 1200, 480, 950, 285, "0", "Solar Production"},
+    {"Production", 1200, 480, 950, 285, "0",
+     "Solar Production\nDouble-click or Ctrl+E: energy history"},
     {"Label4", 120, 840, 975, 255, "Consumption", ""},
-    {"Consumption", 1200, 840, 950, 285, "0", "Production +/- Grid"},
+    {"Consumption", 1200, 840, 950, 285, "0",
+     "Production +/- Grid\nDouble-click or Ctrl+E: energy history"},
     {"Label1", 120, 1200, 615, 255, "Grid", ""},
     {"Grid", 1200, 1200, 950, 285, "0", kPhaseTip},
     {"Label5", 2280, 840, 1815, 255, "Response time" + std::string(5, ' ') + "Delay", ""},
@@ -313,72 +316,6 @@ TEST(DisplayBoxes, AreTheWidgetsTextsAndBaseColoursInBgr) {
     EXPECT_EQ(grid->palette().color(QPalette::Base),
               rig.find<QLineEdit>("G3")->palette().color(QPalette::Base));
 }
-
-// WCAG's contrast ratio of two colours, from 1 (the same) to 21 (black on white).
-double contrastRatio(const QColor& one, const QColor& other) {
-    const auto luminance = [](const QColor& colour) {
-        const auto linear = [](double channel) {
-            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
-               0.0722 * linear(colour.blueF());
-    };
-    const double first = luminance(one);
-    const double second = luminance(other);
-    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
-}
-
-// The back and the text of a line edit as it is drawn: inside its frame, the colour most pixels
-// have, and the colour that stands out most from it.
-struct Drawn {
-    QColor back;
-    QColor text;
-};
-
-Drawn drawnColours(QLineEdit& edit) {
-    const QImage image = edit.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect inside = image.rect().adjusted(3, 3, -3, -3);
-    std::map<QRgb, int> counts;
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x) {
-            ++counts[image.pixel(x, y)];
-        }
-    }
-    const auto most = std::max_element(counts.begin(), counts.end(),
-                                       [](auto& a, auto& b) { return a.second < b.second; });
-    Drawn drawn{QColor(most->first), QColor(most->first)};
-    for (const auto& [pixel, count] : counts) {
-        if (contrastRatio(QColor(pixel), drawn.back) > contrastRatio(drawn.text, drawn.back)) {
-            drawn.text = QColor(pixel);
-        }
-    }
-    return drawn;
-}
-
-// A dark desktop theme's palette for the application, as long as the object lives.
-class DarkPalette {
-public:
-    DarkPalette() : m_previous(QApplication::palette()) {
-        QPalette dark;
-        for (const auto& [role, colour] :
-             {std::pair{QPalette::Window, QColor(0x35, 0x35, 0x35)},
-              std::pair{QPalette::WindowText, QColor(Qt::white)},
-              std::pair{QPalette::Base, QColor(0x2d, 0x2d, 0x2d)},
-              std::pair{QPalette::AlternateBase, QColor(0x35, 0x35, 0x35)},
-              std::pair{QPalette::Text, QColor(Qt::white)},
-              std::pair{QPalette::Button, QColor(0x35, 0x35, 0x35)},
-              std::pair{QPalette::ButtonText, QColor(Qt::white)}}) {
-            dark.setColor(role, colour);
-        }
-        QApplication::setPalette(dark);
-    }
-    ~DarkPalette() { QApplication::setPalette(m_previous); }
-    DarkPalette(const DarkPalette&) = delete;
-    DarkPalette& operator=(const DarkPalette&) = delete;
-
-private:
-    QPalette m_previous;
-};
 
 // On a dark theme the program's own green and light red carry the design's black window text;
 // the theme's light text on them would hardly show. A box given the window colour again (as the

@@ -1,0 +1,80 @@
+#include "app/energychartstyle.h"
+
+#include "support/displayboxes.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvane::app::chartstyle {
+
+namespace {
+
+constexpr int kGridAlpha = 46;
+constexpr int kSelectionAlpha = 90;
+
+QColor fromBgr(std::uint32_t bgr) {
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+bool isDark(const QPalette& palette) {
+    return palette.color(QPalette::Base).lightness() < 128;
+}
+
+} // namespace
+
+QColor exportColour() {
+    return fromBgr(support::colours::kGreen);
+}
+
+QColor importColour() {
+    return fromBgr(support::colours::kLightRed);
+}
+
+QColor productionColour(const QPalette& palette) {
+    return isDark(palette) ? QColor(0xFF, 0xC2, 0x4D) : QColor(0xB8, 0x6E, 0x00);
+}
+
+QColor consumptionColour(const QPalette& palette) {
+    return isDark(palette) ? QColor(0x8F, 0xB8, 0xFF) : QColor(0x1F, 0x4E, 0xA8);
+}
+
+QColor gridColour(const QPalette& palette) {
+    QColor colour = palette.color(QPalette::Text);
+    colour.setAlpha(kGridAlpha);
+    return colour;
+}
+
+QColor selectionColour(const QPalette& palette) {
+    QColor colour = palette.color(QPalette::Highlight);
+    colour.setAlpha(kSelectionAlpha);
+    return colour;
+}
+
+Scale niceScale(double highest, int mostSteps) {
+    if (!(highest > 0.0) || !std::isfinite(highest)) {
+        return {};
+    }
+    mostSteps = std::max(mostSteps, 1);
+    const double rough = highest / mostSteps;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        const double step = factor * power;
+        const double top = std::ceil(highest / step - 1e-9) * step;
+        if (top / step <= mostSteps + 1e-9) {
+            return {step, top};
+        }
+    }
+    return {10.0 * power, std::ceil(highest / (10.0 * power)) * 10.0 * power};
+}
+
+int scaleDecimals(const Scale& scale) {
+    int decimals = 0;
+    while (decimals < 3 && std::abs(scale.step * std::pow(10.0, decimals) -
+                                    std::round(scale.step * std::pow(10.0, decimals))) > 1e-6) {
+        ++decimals;
+    }
+    return decimals;
+}
+
+} // namespace quorvane::app::chartstyle
