@@ -11,6 +11,12 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl
     clang libclang-rt-14-dev
     xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme
+    # The native suite's package checks (ctest -L install): Debian's package checker and the
+    # AppStream validator.
+    lintian appstream
+    # The Windows check reads the programs' resources (wrestool) and the installer's tables
+    # (msiinfo); scripts/make-icons.sh renders the icon (rsvg-convert, icotool).
+    icoutils msitools librsvg2-bin
 )
 if [[ "${1:-}" == "--minimal" ]]; then
     packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
