@@ -402,7 +402,8 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
     if [[ -f "$installer" ]]; then
         icon_property=$(msiinfo export "$installer" Property 2>/dev/null |
             awk -F'\t' '$1 == "ARPPRODUCTICON" { print $2 }' | tr -d '\r')
-        icon_row=$(msiinfo export "$installer" Icon 2>/dev/null |
+        # Exporting a table with binary data writes its streams into the current folder.
+        icon_row=$(cd "$work" && msiinfo export "$installer" Icon 2>/dev/null |
             awk -F'\t' -v icon="$icon_property" '$1 == icon { print $1 }' | tr -d '\r')
         if [[ -n "$icon_property" && "$icon_row" == "$icon_property" ]]; then
             pass "the installer's ARPPRODUCTICON $icon_property is in its Icon table"
