@@ -74,6 +74,8 @@ foreach(id IN LISTS folder_components)
     string(APPEND QUORVANE_COMPONENT_REFS "      <ComponentRef Id=\"${id}\"/>\n")
 endforeach()
 set(QUORVANE_VERSION "${CPACK_PACKAGE_VERSION}")
+# wixl takes no absolute source paths: the icon's path from the staging folder.
+file(RELATIVE_PATH QUORVANE_ICON "${stage}" "${CPACK_QUORVANE_ICON}")
 # The first version after this one: its third field, the last that Windows Installer compares,
 # one higher.
 if(NOT QUORVANE_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")

@@ -8,10 +8,16 @@ set -euo pipefail
 # benchmarks, the Windows check and the clang builds (sanitizers, fuzzing) need.
 build=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
        fonts-liberation2 locales nlohmann-json3-dev)
+# The native suite's package checks (ctest -L install) also run Debian's package checker and the
+# AppStream validator.
 tests=(libgtest-dev libgmock-dev
-       xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme)
+       xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme
+       lintian appstream)
 bench=(libbenchmark-dev)
-windows=(g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl xvfb xauth)
+# The Windows check also reads the programs' resources (wrestool) and the installer's tables
+# (msiinfo); scripts/make-icons.sh renders the icon (rsvg-convert, icotool).
+windows=(g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl xvfb xauth
+         icoutils msitools librsvg2-bin)
 clang=(clang libclang-rt-14-dev libgtest-dev libgmock-dev)
 
 # Usage: scripts/deps.sh [--minimal | --bench | --windows | --clang | --all]

@@ -13,7 +13,8 @@
 #     unpacked into an empty folder, against the gateway simulator of a native build;
 #  5. with Qt: makes the installer build-windows/Quorvane-<version>-win64.msi (with the zip) and
 #     installs, starts, upgrades and removes it in a fresh Wine prefix.
-# Exits non-zero when any step fails; ends with a summary either way.
+# Exits non-zero when any step fails; ends with a summary either way, whose last line names the
+# steps that failed, or the step the check stopped in when it ended early (an error, a signal).
 # Environment:
 #   QUORVANE_MINGW_QT   Qt 6 for MinGW-w64: an unpacked prefix, or the .tar.xz that holds one
 #                       (unpacked under build-windows/qt/). Without it, scripts/build-qt-mingw.sh
@@ -39,10 +40,18 @@ declare -A zone_bias=([UTC]=0 [Europe/Amsterdam]=-60 [Asia/Kolkata]=-330)
 
 summary=()
 failed=0
+failed_steps=()
+current_section="setting up"
+completed=0
 pass() { summary+=("PASS  $1"); }
 fail() {
     summary+=("FAIL  $1")
     failed=1
+    local known
+    for known in "${failed_steps[@]}"; do
+        [[ "$known" == "$current_section" ]] && return 0
+    done
+    failed_steps+=("$current_section")
 }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-check.XXXXXX")
@@ -50,15 +59,44 @@ wine_use_prefix "$work/wineprefix"
 # No windows on the user's display.
 unset DISPLAY WAYLAND_DISPLAY
 
+started=$SECONDS
+section() {
+    current_section=$1
+    printf '\n==== %s  (%d s in)\n' "$1" $((SECONDS - started))
+}
+
+# The summary, at the end or wherever the check stopped.
+report() {
+    if ((completed == 0)); then
+        fail "stopped in the step \"$current_section\""
+    fi
+    printf '\n==== Summary\n'
+    printf '%s\n' "${summary[@]}"
+    echo "($((SECONDS - started)) s)"
+    if [[ $failed == 0 ]]; then
+        echo "Windows check passed."
+    else
+        local IFS=';'
+        echo "Windows check FAILED in: ${failed_steps[*]}"
+    fi
+}
+
 xvfb_pid=
 cleanup() {
+    local status=$?
     [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null
     if [[ -d "$WINEPREFIX" ]]; then
         wine_stop
     fi
     rm -rf "$work"
+    report
+    ((completed == 1)) && exit "$status"
+    exit 1
 }
 trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # Builds with make or ninja, going on past failing targets so that every error is seen at once.
 build() {
@@ -79,8 +117,6 @@ show_errors() {
     echo "    (whole log: $1)"
 }
 
-started=$SECONDS
-section() { printf '\n==== %s  (%d s in)\n' "$1" $((SECONDS - started)); }
 
 # --- 1. The native core holds no Qt -------------------------------------------------------
 section "Native core (build-core/)"
@@ -334,6 +370,49 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
         tail -20 "$work/cpack.log"
     fi
 
+    section "The programs' resources and the installer's tables"
+    # What Explorer shows: the icon group (16 to 256 pixels) and the version of each program.
+    unpacked="$work/resources"
+    if [[ -f "$package" ]] && mkdir -p "$unpacked" && unzip -q -o "$package" -d "$unpacked"; then
+        for program in Quorvane.exe QuorvaneB.exe; do
+            exe="$unpacked/Quorvane-$version-win64/$program"
+            listed=$(wrestool -l "$exe" 2>&1)
+            wrestool -x --type=group_icon "$exe" >"$unpacked/icon.ico" 2>/dev/null
+            sizes=$(icotool -l "$unpacked/icon.ico" 2>/dev/null |
+                sed -nE 's/.*--width=([0-9]+) .*/\1/p' | sort -n | tr '\n' ' ')
+            product_version=$(wrestool -x --raw --type=version "$exe" 2>/dev/null |
+                strings -el | sed -n '/^ProductVersion$/{n;p;q}')
+            if ! grep -q 'type=group_icon' <<<"$listed"; then
+                fail "$program has no icon group: $(tr '\n' ' ' <<<"$listed")"
+            elif [[ "$sizes" != "16 24 32 48 64 128 256 " ]]; then
+                fail "$program's icon has the sizes '$sizes', not 16 to 256"
+            else
+                pass "$program carries the icon in the sizes $sizes"
+            fi
+            if ! grep -q 'type=version' <<<"$listed"; then
+                fail "$program has no version resource"
+            elif [[ "$product_version" != "$version" ]]; then
+                fail "$program's product version is '$product_version', not $version"
+            else
+                pass "$program's version resource: ProductVersion $product_version"
+            fi
+        done
+    else
+        fail "the programs in ${package#"$root"/} could not be read"
+    fi
+    if [[ -f "$installer" ]]; then
+        icon_property=$(msiinfo export "$installer" Property 2>/dev/null |
+            awk -F'\t' '$1 == "ARPPRODUCTICON" { print $2 }' | tr -d '\r')
+        # Exporting a table with binary data writes its streams into the current folder.
+        icon_row=$(cd "$work" && msiinfo export "$installer" Icon 2>/dev/null |
+            awk -F'\t' -v icon="$icon_property" '$1 == icon { print $1 }' | tr -d '\r')
+        if [[ -n "$icon_property" && "$icon_row" == "$icon_property" ]]; then
+            pass "the installer's ARPPRODUCTICON $icon_property is in its Icon table"
+        else
+            fail "the installer's ARPPRODUCTICON is '$icon_property', its Icon row '$icon_row'"
+        fi
+    fi
+
     section "The packaged programs under Wine against the simulator"
     # The simulator is a Linux program: the native build's (the default preset, as
     # scripts/test.sh builds it).
@@ -378,12 +457,5 @@ if [[ $windows_built == 1 && -n "$qt_prefix" ]]; then
     fi
 fi
 
-section "Summary"
-printf '%s\n' "${summary[@]}"
-echo "($((SECONDS - started)) s)"
-if [[ $failed == 0 ]]; then
-    echo "Windows check passed."
-else
-    echo "Windows check FAILED."
-fi
+completed=1
 exit $failed

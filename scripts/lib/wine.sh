@@ -14,9 +14,15 @@ wine_use_prefix() {
     export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
 }
 
-# wine_boot: sets the prefix up (about 10 s) and waits until it is complete.
+# wine_boot: sets the prefix up (about 10 s), waits until it is complete, and makes the user's
+# profile folders (Documents, Desktop, Downloads, Templates, ...) real folders inside the prefix:
+# a new prefix links them to the host's home folder, where no check may read or write.
 wine_boot() {
-    "$wine" wineboot -i && "$wineserver" -w
+    "$wine" wineboot -i && "$wineserver" -w || return 1
+    local link
+    while IFS= read -r -d '' link; do
+        rm "$link" && mkdir "$link" || return 1
+    done < <(find "$WINEPREFIX/drive_c/users" -type l -print0)
 }
 
 # wine_stop: ends every Wine program of the prefix and waits for the end.

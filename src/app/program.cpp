@@ -17,8 +17,10 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QIcon>
 #include <QLocale>
 #include <QSettings>
+#include <QSize>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -79,6 +81,15 @@ int printEnergy(char* programName, const std::optional<std::string>& argument,
     return status;
 }
 
+// The program's icon in every size the program carries (data/icons, built into the executable).
+QIcon programIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/quorvane-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
 // `arguments`: the program's arguments after its options.
 int runWindow(char* programName, const std::vector<std::string>& arguments) {
     // argv[0] keeps the name the program was started by; the application's file path would
@@ -87,6 +98,9 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
     QtArguments qtArguments(programName);
     QApplication application(qtArguments.argc, qtArguments.argv);
     QCoreApplication::setApplicationName("Quorvane");
+    // The desktop entry's name lets a Wayland desktop match the window with its entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
+    QApplication::setWindowIcon(programIcon());
 
     const std::string argumentLine = support::argumentText(arguments);
 

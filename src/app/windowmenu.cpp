@@ -14,7 +14,7 @@ namespace {
 constexpr double kPhasePanelShownHeight = 2500;
 
 void showAbout(WindowOptions& window) {
-    const QString credit = QStringLiteral("Quorvane %1 \u2014 Qt %2")
+    const QString credit = QStringLiteral("Quorvane %1 \u2014 Qt %2 \u2014 MIT licence")
                                .arg(QLatin1String(kVersionText), QLatin1String(qVersion()));
     desktop::showInformation(window.widget(), QStringLiteral("About"),
                              QStringLiteral("Quorvane, Display Envoy info realtime.\r\n") + credit);

@@ -131,7 +131,9 @@ std::string usageText() {
            "                             the pinned gateway certificates (section\n"
            "                             Certificates): the first certificate a gateway\n"
            "                             presents is trusted, and only that one afterwards\n"
-           "                             unless the owner trusts a new one when asked\n";
+           "                             unless the owner trusts a new one when asked\n"
+           "\n"
+           "Quorvane is free software under the MIT licence.\n";
 }
 
 std::string versionLine() {

@@ -136,7 +136,8 @@ TEST_F(WindowMenu, AboutShowsTheInformationBoxWithOneOkButton) {
         opened = true;
         EXPECT_EQ(QString::fromStdWString(boxText(box)),
                   QStringLiteral("Quorvane, Display Envoy info realtime.\r\nQuorvane 3.1.4 "
-                                 "\u2014 Qt ") + qVersion());
+                                 "\u2014 Qt ") + qVersion() +
+                      QStringLiteral(" \u2014 MIT licence"));
         EXPECT_EQ(shownIcon(box), LoadIconW(nullptr, IDI_INFORMATION));
         EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
         EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
@@ -163,7 +164,8 @@ TEST_F(WindowMenu, AboutShowsTheInformationBoxWithOneOkButton) {
                        EXPECT_EQ(box->text(), QStringLiteral("Quorvane, Display Envoy info "
                                                              "realtime.\r\nQuorvane 3.1.4 "
                                                              "\u2014 Qt ") +
-                                                  qVersion());
+                                                  qVersion() +
+                                                  QStringLiteral(" \u2014 MIT licence"));
                        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
                    });
     EXPECT_TRUE(opened);

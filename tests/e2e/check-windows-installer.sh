@@ -9,8 +9,14 @@
 #    accepts its requests;
 #  - installing the same package again, then a later version's, leaves one installed product,
 #    the later one, in the same place; the earlier package does not install over it;
-#  - `msiexec /x ... /qn` takes away the program folder and the Start menu entries, and leaves
-#    Documents\Quorvane with the token and the settings and certificate pins in the registry.
+#  - the entry under Settings, Apps shows the program's icon, its install location and its
+#    publisher;
+#  - after the upgrade, `msiexec /x {PRODUCT-CODE} /qn` with the product code the README says
+#    where to find removes it, takes away the program folder, the Start menu entries and every
+#    folder the installer made that is empty then, and leaves Documents\Quorvane with the token
+#    and the settings and certificate pins in the registry;
+#  - the prefix's profile folders (Documents and the others) are folders of the prefix, not
+#    links to the host's home, so nothing is written outside the check's scratch folder.
 # Usage: check-windows-installer.sh MSI LATER-MSI ZIP SIMULATOR WINDOWSPROBE INSTALLERPROBE
 #   LATER-MSI is the same program packed with a later version number; ZIP is the package that
 #   the same install rules made.
@@ -25,26 +31,37 @@ installer_probe=$6
 # shellcheck source=windows-checks.sh
 source "$(dirname "$(realpath "$0")")/windows-checks.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-installer.XXXXXX")
-simulator_pid=
 desktop_size=$(wine_desktop_size)
+work_folder windows-installer
 wine_use_prefix "$work/prefix"
-cleanup() {
-    [[ -n "$simulator_pid" ]] && kill "$simulator_pid" 2>/dev/null
-    wine_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 probe() { "$wine" "$installer_probe" "$@" 2>/dev/null | tr -d '\r'; }
 unix_path() { "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 windows_path() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 # msiexec OPTION PACKAGE: quiet, no answer needed (a question would hang: time-out).
 msiexec() {
-    timeout 300 "$wine" msiexec "$1" "$(windows_path "$2")" /qn >"$work/msiexec.log" 2>&1
+    msiexec_product "$1" "$(windows_path "$2")"
+}
+msiexec_product() { # msiexec_product OPTION PRODUCT-CODE-OR-WINDOWS-PATH
+    timeout 300 "$wine" msiexec "$1" "$2" /qn >"$work/msiexec.log" 2>&1
+}
+# The empty folders under the prefix's drive C, one a line, sorted.
+empty_folders() { find "$WINEPREFIX/drive_c" -type d -empty -printf '%P\n' | sort; }
+# uninstall_value PRODUCT-CODE NAME: a value of the product's entry under Settings, Apps, from
+# the current user's or the machine's list of installed programs.
+uninstall_value() {
+    local root
+    for root in HKCU HKLM; do
+        "$wine" reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" \
+            /v "$2" 2>/dev/null | tr -d '\r' |
+            awk -v key="$2" '$1 == key { $1 = $2 = ""; sub(/^ +/, ""); print; found = 1 }
+                END { exit !found }' && return 0
+    done
+    return 1
 }
 installed() { probe products "$upgrade_code" | awk '{ print $2 }' | tr '\n' ' ' | sed 's/ $//'; }
 
+step "a fresh prefix"
 # --- A fresh prefix --------------------------------------------------------------------------
 if ! wine_boot >"$work/wineboot.log" 2>&1; then
     fail "wineboot in a fresh prefix"
@@ -53,7 +70,13 @@ fi
 if [[ -n "$desktop_size" ]]; then
     wine_desktop "$desktop_size"
 fi
+# Wine links a new prefix's profile folders to the host's home; wine_boot makes them real
+# folders of the prefix.
+expect "links among the prefix's profile folders" \
+    "$(find "$WINEPREFIX/drive_c/users" -type l -printf '%P -> %l ' 2>&1)" ""
+empty_before=$(empty_folders)
 
+step "the package's properties"
 # --- The package -----------------------------------------------------------------------------
 version=$(basename "$msi" .msi | sed -E 's/^Quorvane-(.*)-win64$/\1/')
 probe package "$msi" >"$work/package"
@@ -67,6 +90,7 @@ expect "the later package's UpgradeCode" \
     "$(awk '$1 == "UpgradeCode" { print $2 }' "$work/later-package")" "$upgrade_code"
 [[ -n "$upgrade_code" ]] || { fail "no UpgradeCode in $(basename "$msi")"; finish; }
 
+step "installed"
 # --- Installed -------------------------------------------------------------------------------
 msiexec /i "$msi"
 expect "msiexec /i $(basename "$msi") /qn" "$?" 0
@@ -95,6 +119,10 @@ else
     fail "$program_folder differs from the zip: $(head -5 "$work/diff" | tr '\n' ' ')"
 fi
 if [[ -d "$working_unix" ]]; then pass "$working_folder was made"; else fail "no $working_folder"; fi
+case $(realpath "$working_unix") in
+"$(realpath "$work")"/*) pass "$working_folder is inside the check's scratch folder" ;;
+*) fail "$working_folder is $(realpath "$working_unix"), outside the scratch folder" ;;
+esac
 
 shortcuts=("Quorvane|Quorvane.exe" "QuorvaneB (consumption meter)|QuorvaneB.exe")
 check_shortcuts() {
@@ -116,16 +144,34 @@ check_shortcuts() {
 }
 check_shortcuts
 
+# The entry under Settings, Apps.
+check_apps_entry() { # check_apps_entry VERSION
+    local code icon
+    code=$(probe products "$upgrade_code" | awk -v version="$1" '$2 == version { print $1 }')
+    # Windows copies the product's icon into the entry as DisplayIcon; Wine keeps it as the
+    # product's icon only, which its Apps list shows.
+    icon=$(uninstall_value "$code" DisplayIcon) ||
+        icon=$(probe product "$code" | sed -n 's/^ProductIcon //p')
+    if [[ -z "$icon" ]]; then
+        fail "the Apps entry of $1 ($code) has no icon"
+    elif [[ "$(head -c 4 "$(unix_path "$icon")" 2>/dev/null | od -An -tx1 | tr -d ' ')" == \
+        00000100 ]]; then
+        pass "the Apps entry of $1 shows the icon $icon"
+    else
+        fail "the Apps entry's icon $icon is no icon file"
+    fi
+    expect "the Apps entry's install location" \
+        "$(uninstall_value "$code" InstallLocation | sed 's/\\$//')" "$program_folder"
+    expect "the Apps entry's publisher" "$(uninstall_value "$code" Publisher)" \
+        "The Quorvane developers"
+}
+check_apps_entry "$version"
+
+step "started through the Start menu entry"
 # --- Started through the Start menu entry ----------------------------------------------------
 token=installer-check-$RANDOM$RANDOM
 printf '%s' "$token" >"$working_unix/mytoken.txt"
-"$simulator" --port 0 --token "$token" -v >"$work/simulator.out" 2>"$work/simulator.log" &
-simulator_pid=$!
-for _ in $(seq 100); do
-    grep -q '^listening on' "$work/simulator.out" 2>/dev/null && break
-    sleep 0.1
-done
-port=$(sed -nE 's/^listening on 127\.0\.0\.1:([0-9]+)$/\1/p' "$work/simulator.out")
+start_simulator 0
 [[ -n "$port" ]] || { fail "the simulator did not start"; finish; }
 # An earlier run's settings with the simulator's address. The program takes the stored settings
 # only when Top is among them; Top is stored as a number, which the closing program rewrites as
@@ -161,9 +207,7 @@ if [[ -n "$window" ]]; then
         fail "the program started by \"Quorvane\" still runs 30 s after WM_CLOSE"
     fi
 fi
-kill "$simulator_pid" 2>/dev/null
-wait "$simulator_pid" 2>/dev/null
-simulator_pid=
+stop_simulator
 expect "Top saved at the close" "$(registry_value Settings Top)" "REG_SZ 1500"
 stored_ip=$(registry_value Settings IP)
 expect "stored IP" "$stored_ip" "REG_SZ 127.0.0.1:$port"
@@ -171,6 +215,7 @@ pins=$("$wine" reg query 'HKCU\Software\Quorvane\Quorvane\Certificates' 2>/dev/n
     tr -d '\r' | grep -c REG_SZ)
 ((pins > 0)) && pass "$pins certificate pin(s) stored" || fail "no certificate pin stored"
 
+step "installed again, then a later version"
 # --- Installed again, then a later version ---------------------------------------------------
 msiexec /i "$msi"
 expect "msiexec /i $(basename "$msi") /qn again" "$?" 0
@@ -186,10 +231,17 @@ expect "installed products after $(basename "$msi") over the later version" "$(i
 same_files && pass "$program_folder holds the zip's files after the upgrade" ||
     fail "$program_folder after the upgrade: $(head -5 "$work/diff" | tr '\n' ' ')"
 check_shortcuts
+check_apps_entry "$later_version"
 
+step "removed by the README's command"
 # --- Removed ---------------------------------------------------------------------------------
-msiexec /x "$later_msi"
-expect "msiexec /x $(basename "$later_msi") /qn" "$?" 0
+# As the README says: the product code from the registry, not the first version's .msi.
+product_code=$("$wine" reg query 'HKCU\Software\Quorvane\Installer' /v ProductCode 2>/dev/null |
+    tr -d '\r' | awk '$1 == "ProductCode" { print $3 }')
+expect "the product code in the registry" "$product_code" \
+    "$(probe products "$upgrade_code" | awk '{ print $1 }')"
+msiexec_product /x "$product_code"
+expect "msiexec /x $product_code /qn" "$?" 0
 expect "installed products after the removal" "$(installed)" ""
 if [[ -e "$program_unix" ]]; then
     fail "$program_folder is left: $(find "$program_unix" | head -5 | tr '\n' ' ')"
@@ -207,4 +259,9 @@ expect "stored IP after the removal" "$(registry_value Settings IP)" "$stored_ip
 left=$("$wine" reg query 'HKCU\Software\Quorvane\Quorvane\Certificates' 2>/dev/null |
     tr -d '\r' | grep -c REG_SZ)
 expect "certificate pins after the removal" "$left" "$pins"
+# Windows Installer's own caches (of packages, of products' icons) stay, as on any Windows.
+expect "empty folders left by the removal" \
+    "$(comm -13 <(echo "$empty_before") <(empty_folders) |
+        grep -v -e '^windows/Installer$' -e '/AppData/Roaming/Microsoft/Installer$' |
+        tr '\n' ' ')" ""
 finish

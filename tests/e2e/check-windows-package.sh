@@ -29,15 +29,7 @@ probe_exe=$3
 # shellcheck source=windows-checks.sh
 source "$(dirname "$(realpath "$0")")/windows-checks.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-windows-package.XXXXXX")
-simulator_pid=
-program_pid=
-cleanup() {
-    [[ -n "$program_pid" ]] && kill "$program_pid" 2>/dev/null
-    [[ -n "$simulator_pid" ]] && kill "$simulator_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+work_folder windows-package
 
 # The size of Wine's own desktop in the given prefix, if it has one.
 desktop_size=$(wine_desktop_size)
@@ -51,23 +43,6 @@ expect_twips() { # expect_twips WHAT ACTUAL EXPECTED
 }
 
 probe() { "$wine" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
-
-start_simulator() { # start_simulator PORT [SIMULATOR-OPTIONS...]
-    "$simulator" --port "$1" --token "$token" -v "${@:2}" >"$work/simulator.out" \
-        2>"$work/simulator.log" &
-    simulator_pid=$!
-    for _ in $(seq 100); do
-        grep -q '^listening on' "$work/simulator.out" 2>/dev/null && break
-        sleep 0.1
-    done
-    port=$(sed -nE 's/^listening on 127\.0\.0\.1:([0-9]+)$/\1/p' "$work/simulator.out")
-}
-
-stop_simulator() {
-    kill "$simulator_pid" 2>/dev/null
-    wait "$simulator_pid" 2>/dev/null
-    simulator_pid=
-}
 
 # Waits until FILE holds four CR LF lines.
 wait_for_reading() {
@@ -105,28 +80,32 @@ close_program() { # close_program NAME
     program_pid=
 }
 
+step "the package's contents"
 # --- The package ---------------------------------------------------------------------------
 mkdir "$work/unpacked"
 if ! unzip -q "$zip" -d "$work/unpacked"; then
     fail "unzip $zip"
-    exit 1
+    finish
 fi
 folder=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
 expect "the zip unpacks into one folder" "$(basename "$folder")" "$(basename "$zip" .zip)"
 for file in Quorvane.exe QuorvaneB.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Network.dll \
     platforms/qwindows.dll tls/qschannelbackend.dll styles/qwindowsvistastyle.dll \
     libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll README.txt QT-LICENSE.txt \
-    LGPL-3.txt GPL-3.txt; do
+    LGPL-3.txt GPL-3.txt LICENSE.txt; do
     [[ -f "$folder/$file" ]] || fail "the package lacks $file"
 done
 pass "the package holds the programs, DLLs, plugins, README.txt and licences"
+grep -q "^MIT License" "$folder/LICENSE.txt" && pass "LICENSE.txt is Quorvane's MIT licence" ||
+    fail "LICENSE.txt is not the MIT licence"
 if grep -q $'\r$' "$folder/README.txt"; then pass "README.txt has CR LF line ends"; else fail "README.txt has Unix line ends"; fi
 
+step "Quorvane.exe against the simulator"
 # --- Quorvane.exe against the simulator ----------------------------------------------------
 token=windows-check-$RANDOM$RANDOM
 printf '%s' "$token" >"$folder/mytoken.txt"
 start_simulator 0
-[[ -n "$port" ]] || { fail "the simulator did not start"; cat "$work/simulator.log"; exit 1; }
+[[ -n "$port" ]] || { fail "the simulator did not start"; cat "$work/simulator.log"; finish; }
 # An earlier run's settings: Top and Left stored as numbers, writing on, not on top.
 reg_add Top REG_DWORD 1500
 reg_add Left REG_DWORD 1500
@@ -141,8 +120,9 @@ start_program Quorvane.exe "127.0.0.1:$port" "$output"
 if [[ -z "$window" ]]; then
     fail "Quorvane.exe shows no window"
     cat "$work/program.log"
-    exit 1
+    finish
 fi
+expect "the window's small and big icons" "$(probe icons "$window")" "set set"
 if wait_for_reading "$folder/$output"; then
     pass "readings reach $output: $(head -1 "$folder/$output" | tr -d '\r') ..."
 else
@@ -150,6 +130,7 @@ else
 fi
 grep -q "GET /ivp/meters/readings" "$work/simulator.log" && pass "the gateway was asked with the token" || fail "the simulator saw no request"
 
+step "the system-menu commands sent as WM_SYSCOMMAND"
 # Sends a system-menu command and reads the window's outer size after it.
 command_then_size() {
     probe syscommand "$window" "$1" >/dev/null
@@ -180,11 +161,12 @@ probe syscommand "$window" 1015 >/dev/null
 about=$(probe about 10)
 if [[ -n "$about" ]]; then
     expect "About box text" "$(head -1 <<<"$about")" "Quorvane, Display Envoy info realtime."
-    expect "About box credit line" "$(sed -n 2p <<<"$about")" "Quorvane 3.1.4 — Qt 6.4.2"
+    expect "About box credit line" "$(sed -n 2p <<<"$about")" "Quorvane 3.1.4 — Qt 6.4.2 — MIT licence"
     expect "About box icon" "$(tail -1 <<<"$about")" "icon: shown"
 else
     fail "1015 showed no About box"
 fi
+step "the system-menu commands by keyboard"
 # The same four commands from the keyboard: Alt+Space opens the system menu with its first item
 # highlighted, Up wraps round to the last ("About..."), the commands come above it in turn.
 menu_keys() { # menu_keys WHAT KEYS...
@@ -223,6 +205,7 @@ expect "minimised after Minimize by keyboard" "$(probe iconic "$window")" 1
 probe syscommand "$window" 0xF120 >/dev/null # SC_RESTORE
 sleep 0.5
 expect "restored after SC_RESTORE" "$(probe iconic "$window")" 0
+step "the settings stored at the close"
 # Back to the phase panel, so that the sizes stored at the close are not the design ones.
 probe syscommand "$window" 1013 >/dev/null
 sleep 0.5
@@ -239,6 +222,7 @@ expect "stored IP" "$(registry_value Settings IP)" "REG_SZ 127.0.0.1:$port"
 expect "stored Write" "$(registry_value Settings Write)" "REG_SZ 1"
 expect "stored OnTop" "$(registry_value Settings OnTop)" "REG_SZ True"
 
+step "a changed certificate, refused with Esc"
 # --- A changed certificate -------------------------------------------------------------------
 stop_simulator
 # A new simulator on the same port presents a new self-signed certificate.
@@ -274,6 +258,7 @@ fi
 # Closed while the failure notice is up.
 [[ -n "$window" ]] && close_program "Quorvane.exe with a changed certificate"
 
+step "a changed certificate, trusted with Alt+T"
 # A new run asks again; Alt+T trusts the new certificate.
 rm -f "$folder/$output"
 start_program Quorvane.exe "127.0.0.1:$port" "$output"
@@ -293,18 +278,21 @@ else
 fi
 [[ -n "$window" ]] && close_program "Quorvane.exe after trusting the new certificate"
 
+step "--forget-certificates in a message box"
 # --forget-certificates as Explorer starts it: no console, so a message box says what it did.
 probe detached "$("$wine" winepath -w "$folder/Quorvane.exe" 2>/dev/null | tr -d '\r')" \
     --forget-certificates >/dev/null
 said=$(probe box Quorvane 30 | head -1)
 expect "--forget-certificates without a console, in a message box" "$said" \
     "Forgot 1 pinned gateway certificate."
+step "pinning the certificate again"
 # Pinned again for the console run below.
 rm -f "$folder/$output"
 start_program Quorvane.exe "127.0.0.1:$port" "$output"
 wait_for_reading "$folder/$output" >/dev/null
 [[ -n "$window" ]] && close_program "Quorvane.exe pinning again"
 
+step "QuorvaneB.exe after --forget-certificates, ended with the session"
 # --- QuorvaneB.exe after --forget-certificates, ended with the session ------------------------
 forgot=$(cd "$folder" && "$wine" Quorvane.exe --forget-certificates 2>/dev/null | tr -d '\r')
 if [[ "$forgot" =~ ^Forgot\ [1-9][0-9]*\ pinned\ gateway\ certificates?\.$ ]]; then
@@ -335,6 +323,7 @@ if [[ -n "$window" ]]; then
 fi
 stop_simulator
 
+step "a gateway restarted on the same port"
 # --- A gateway restarted on the same port, ten times -----------------------------------------
 # With the certificate it had, as a real gateway keeps it, and with replies that take 400 ms. It
 # goes down in turn just after a reply (the kept connection is dropped while idle) and while a
@@ -390,6 +379,7 @@ else
     fail "openssl made no certificate for the restarted gateway"
 fi
 
+step "at 120 dots per inch"
 # --- At 120 dots per inch -----------------------------------------------------------------------
 # A fresh prefix whose screen has 120 pixels to the inch (125 %): the stored twips are the same
 # outer size and place, so the window is 12 twips to the pixel.

@@ -7,6 +7,10 @@
 //   installerprobe products UPGRADE-CODE                    one line per installed product of
 //                                                           that upgrade code: its product code
 //                                                           and version
+//   installerprobe product PRODUCT-CODE                     what Windows Installer keeps for the
+//                                                           installed product's entry in Apps:
+//                                                           its ProductIcon, InstallLocation and
+//                                                           Publisher, each as "NAME value"
 //   installerprobe package FILE.msi                         the package's UpgradeCode,
 //                                                           ProductVersion and ALLUSERS
 //                                                           properties, each as "NAME value",
@@ -105,6 +109,20 @@ int products(const char* upgradeCode) {
     return 0;
 }
 
+int product(const char* productCode) {
+    const std::wstring code = fromUtf8(productCode);
+    for (const wchar_t* name :
+         {INSTALLPROPERTY_PRODUCTICON, INSTALLPROPERTY_INSTALLLOCATION, INSTALLPROPERTY_PUBLISHER}) {
+        wchar_t value[MAX_PATH] = {};
+        DWORD size = MAX_PATH;
+        if (MsiGetProductInfoW(code.c_str(), name, value, &size) != ERROR_SUCCESS) {
+            value[0] = L'\0';
+        }
+        printLine(std::wstring(name) + L" " + value);
+    }
+    return 0;
+}
+
 // The value of the property `name` in the open package `database`; empty when it has none.
 std::wstring property(MSIHANDLE database, const std::wstring& name) {
     const std::wstring query = L"SELECT `Value` FROM `Property` WHERE `Property` = '" + name + L"'";
@@ -159,7 +177,7 @@ int package(const char* file) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fputs("usage: installerprobe folder|shortcut|products|package ARGUMENT\n", stderr);
+        std::fputs("usage: installerprobe folder|shortcut|products|product|package ARGUMENT\n", stderr);
         return 2;
     }
     const std::string command = argv[1];
@@ -171,6 +189,9 @@ int main(int argc, char** argv) {
     }
     if (command == "products") {
         return products(argv[2]);
+    }
+    if (command == "product") {
+        return product(argv[2]);
     }
     if (command == "package") {
         return package(argv[2]);

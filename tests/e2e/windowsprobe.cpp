@@ -12,6 +12,8 @@
 //                                             ("up", "down", "enter" or a letter), all as
 //                                             keyboard input; waits until the menu has closed
 //   windowsprobe iconic HANDLE                1 while it is minimised, else 0
+//   windowsprobe icons HANDLE                 the window's own title-bar and task-bar icons:
+//                                             "small big", each "set" or "none"
 //   windowsprobe about [SECONDS]              waits for the message box "About", prints its text
 //                                             and whether it shows an icon, closes it
 //   windowsprobe box TITLE [SECONDS]          the same for the message box titled TITLE
@@ -259,6 +261,13 @@ int main(int argc, char** argv) {
     }
     if (command == "menukeys") {
         return menuKeys(window, argc - 3, argv + 3) ? 0 : 1;
+    }
+    if (command == "icons") {
+        const auto shown = [window](WPARAM kind) {
+            return SendMessageW(window, WM_GETICON, kind, 0) != 0 ? "set" : "none";
+        };
+        std::printf("%s %s\n", shown(ICON_SMALL), shown(ICON_BIG));
+        return 0;
     }
     if (command == "iconic") {
         std::printf("%d\n", IsIconic(window) ? 1 : 0);

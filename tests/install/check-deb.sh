@@ -1,13 +1,16 @@
 #!/bin/sh
 # Builds the Debian package with cpack into a fresh folder and checks it with dpkg-deb: name,
 # version, the dependencies (every library the program links must come from a declared one,
-# and libssl3 for Qt's TLS backend) and exactly the installed files.
-# Usage: check-deb.sh CMAKE CPACK BUILD-DIR VERSION. Exit status 77 when a tool is missing.
+# and libssl3 for Qt's TLS backend) and exactly the installed files. The package is left in
+# KEEP-DIR for the checks that read it further.
+# Usage: check-deb.sh CMAKE CPACK BUILD-DIR VERSION KEEP-DIR. Exit status 77 when a tool is
+# missing.
 set -eu
 cmake=$1
 cpack=$2
 build=$3
 version=$4
+keep=$5
 
 for tool in dpkg dpkg-deb readelf ldd; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -100,12 +103,24 @@ sort >"$work/expected" <<'LIST'
 ./usr/bin/QuorvaneB -> Quorvane
 ./usr/share/applications/quorvane.desktop
 ./usr/share/icons/hicolor/scalable/apps/quorvane.svg
-./usr/share/man/man1/Quorvane.1
-./usr/share/man/man1/QuorvaneB.1 -> Quorvane.1
+./usr/share/lintian/overrides/quorvane
+./usr/share/doc/quorvane/changelog.Debian.gz
+./usr/share/doc/quorvane/copyright
+./usr/share/man/man1/Quorvane.1.gz
+./usr/share/man/man1/QuorvaneB.1.gz -> Quorvane.1.gz
+./usr/share/metainfo/org.example.Quorvane.metainfo.xml
 LIST
 if ! diff -u "$work/expected" "$work/contents"; then
     fail "the package holds other files than the install rules name"
 fi
+
+# Every extended description line fits dpkg's 80 columns.
+dpkg-deb -f "$deb" Description | awk 'length($0) > 80 { print "FAIL: description line: " $0; bad = 1 }
+    END { exit bad }' || failures=$((failures + 1))
+
+rm -rf "$keep"
+mkdir -p "$keep"
+cp "$deb" "$keep/"
 
 if [ "$failures" -ne 0 ]; then
     exit 1

@@ -1,14 +1,14 @@
 #!/bin/sh
 # Installs the build into a fresh prefix, once directly and once staged through DESTDIR, and
 # checks what a user's desktop sees there: the program and its QuorvaneB link, the desktop entry
-# and its icon, and the man page.
+# and its icon, the AppStream metadata software centres read, and the man page.
 # Usage: check-install.sh CMAKE BUILD-DIR VERSION. Exit status 77 when a tool is missing.
 set -eu
 cmake=$1
 build=$2
 version=$3
 
-for tool in desktop-file-validate groff; do
+for tool in desktop-file-validate appstreamcli groff gzip; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is not installed"
         exit 77
@@ -71,26 +71,42 @@ check_layout() {
         fi
     fi
 
-    man=$root/share/man/man1/Quorvane.1
+    metainfo=$root/share/metainfo/org.example.Quorvane.metainfo.xml
+    if [ ! -f "$metainfo" ]; then
+        fail "$metainfo is missing"
+    else
+        said=$(appstreamcli validate --no-net "$metainfo" 2>&1) ||
+            fail "appstreamcli validate refused $metainfo: $said"
+        launched=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' \
+            "$metainfo")
+        [ -f "$root/share/applications/$launched" ] ||
+            fail "the metadata launches '$launched', which is not in share/applications"
+        grep -q "<release version=\"$version\"" "$metainfo" ||
+            fail "the metadata names no release $version"
+    fi
+
+    man=$root/share/man/man1/Quorvane.1.gz
     if [ ! -f "$man" ]; then
         fail "$man is missing"
         return
     fi
-    warnings=$(groff -man -Tascii -ww -z "$man" 2>&1) || fail "groff cannot read $man"
+    gzip -dc "$man" >"$work/Quorvane.1" || fail "$man is not gzip"
+    warnings=$(groff -man -Tascii -ww -z "$work/Quorvane.1" 2>&1) || fail "groff cannot read $man"
     [ -z "$warnings" ] || fail "groff warns about $man: $warnings"
     # Plain text on long lines, so that the synopsis stays on one line.
-    page=$(groff -man -Tascii -rLL=200n -P-cbu "$man" 2>/dev/null)
+    page=$(groff -man -Tascii -rLL=200n -P-cbu "$work/Quorvane.1" 2>/dev/null)
     for text in \
         "Quorvane [--help] [--version] [--forget-certificates] [--energy [DAY|MONTH]] [ADDRESS [OUTPUT-FILE]]" \
         "Quorvane $version" "NAME" "OPTIONS" "FILES" "EXIT STATUS" "QuorvaneB" \
         "mytoken.txt" "LarkspurstationError.log" '$XDG_CONFIG_HOME/Quorvane/Quorvane.conf'; do
         contains "$page" "$text" || fail "the man page does not say '$text'"
     done
-    if [ ! -L "$root/share/man/man1/QuorvaneB.1" ]; then
-        fail "there is no QuorvaneB.1 link beside the man page"
-    elif [ "$(readlink "$root/share/man/man1/QuorvaneB.1")" != Quorvane.1 ]; then
-        fail "QuorvaneB.1 does not point to Quorvane.1"
+    if [ ! -L "$root/share/man/man1/QuorvaneB.1.gz" ]; then
+        fail "there is no QuorvaneB.1.gz link beside the man page"
+    elif [ "$(readlink "$root/share/man/man1/QuorvaneB.1.gz")" != Quorvane.1.gz ]; then
+        fail "QuorvaneB.1.gz does not point to Quorvane.1.gz"
     fi
+    [ -f "$root/share/doc/quorvane/copyright" ] || fail "no copyright file in share/doc/quorvane"
 }
 
 "$cmake" --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
