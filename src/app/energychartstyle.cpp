@@ -1,6 +1,6 @@
 #include "app/energychartstyle.h"
 
-#include "support/displayboxes.h"
+#include "reading/boxes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,11 +24,11 @@ bool isDark(const QPalette& palette) {
 } // namespace
 
 QColor exportColour() {
-    return fromBgr(support::colours::kGreen);
+    return fromBgr(reading::colours::kGreen);
 }
 
 QColor importColour() {
-    return fromBgr(support::colours::kLightRed);
+    return fromBgr(reading::colours::kLightRed);
 }
 
 QColor productionColour(const QPalette& palette) {

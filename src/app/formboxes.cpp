@@ -111,6 +111,9 @@ void Quorvanefrm::drawReading(const reading::ShownReading& shown) {
         drawBox(which);
     }
     drawBox(reading::ShownReading::kZone);
+    if (m_services.readingShown) {
+        m_services.readingShown(shown);
+    }
 }
 
 reading::ShownReading Quorvanefrm::shownBoxes() const {

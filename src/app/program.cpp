@@ -3,6 +3,8 @@
 #include "app/certificatedialog.h"
 #include "app/desktop.h"
 #include "app/endsignals.h"
+#include "app/energysources.h"
+#include "app/energywindow.h"
 #include "app/errorreplybox.h"
 #include "app/historyfolder.h"
 #include "app/qtplatform.h"
@@ -12,6 +14,11 @@
 #include "client/certificatepins.h"
 #include "client/gatewayclient.h"
 #include "history/energyreport.h"
+#include "history/historystore.h"
+#include "history/localdays.h"
+#include "history/recorder.h"
+#include "history/totals.h"
+#include "reading/shownreading.h"
 #include "support/commandline.h"
 #include "support/failure.h"
 
@@ -21,6 +28,8 @@
 #include <QLocale>
 #include <QSettings>
 #include <QSize>
+#include <QTimer>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -81,6 +90,9 @@ int printEnergy(char* programName, const std::optional<std::string>& argument,
     return status;
 }
 
+// How long the notice that the energy history cannot be written stays up, in milliseconds.
+constexpr std::int32_t kHistoryNoticeTime = 15000;
+
 // The program's icon in every size the program carries (data/icons, built into the executable).
 QIcon programIcon() {
     QIcon icon;
@@ -110,9 +122,58 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
     const QtLocaleTexts locale;
     support::SystemZoneSource zones;
 
+    // The energy history: a snapshot of the meters' counters each minute, and the window that
+    // shows the totals. A failure to write it is one notice, never a hold on the readings.
+    const bool consumptionVariant = support::isConsumptionVariant(programPath);
+    const history::SecondMeter meter = consumptionVariant ? history::SecondMeter::TotalConsumption
+                                                          : history::SecondMeter::NetConsumption;
+    const history::HistoryStore store(historyFolder(consumptionVariant));
+    Quorvanefrm* noticeWindow = nullptr;
+    history::Recorder recorder(store, [&noticeWindow](const std::string& message) {
+        if (noticeWindow == nullptr) {
+            return;
+        }
+        // Shown from the event loop: the cycle that drew the reading goes on meanwhile.
+        QTimer::singleShot(0, noticeWindow, [window = noticeWindow, message] {
+            try {
+                window->TestTimeoutMsgBox(message, kHistoryNoticeTime);
+            } catch (const support::RunTimeError&) {
+                // Another notice was up: it shows this text now.
+            }
+        });
+    });
+    const auto today = [] {
+        return history::localDateOf(std::time(nullptr)).value_or(history::LocalDate{});
+    };
+    EnergyWindow energy(
+        EnergySources{[&](history::LocalDate date) { return history::dayEnergy(store, date, meter); },
+                      [&](int year, int month) {
+                          return history::monthEnergy(store, year, month, meter, today());
+                      },
+                      today},
+        *settings);
+    const auto recordReading = [&recorder, &energy](const reading::ShownReading& shown) {
+        const std::int64_t before = recorder.lastSnapshot();
+        recorder.record(shown.readingTime(), shown.reply());
+        if (recorder.lastSnapshot() != before) {
+            energy.refresh();
+        }
+    };
+
     Quorvanefrm window(WindowServices{gateway.http(), gateway.replyBox(), clock, locale, zones,
                                       *settings, programPath, argumentLine,
-                                      [&gateway] { gateway.endRequest(); }});
+                                      [&gateway] { gateway.endRequest(); }, recordReading});
+    noticeWindow = &window;
+    QObject::connect(&window, &Quorvanefrm::energyWindowRequested, &energy, &EnergyWindow::open);
+    // The last reading joins the history however the program ends, short of being killed.
+    struct FinishHistory {
+        history::Recorder& recorder;
+        const Quorvanefrm& window;
+        ~FinishHistory() {
+            const reading::ShownReading& last = window.cycle().shown();
+            recorder.finish(last.readingTime(), last.reply());
+        }
+    } finishHistory{recorder, window};
 
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);

@@ -48,6 +48,8 @@ struct WindowServices {
     // Ends a request that is under way and closes its message box, so that closing the window
     // need not wait for either.
     std::function<void()> endRequest;
+    // Takes each reading once the window has drawn it (the energy history); may be empty.
+    std::function<void(const reading::ShownReading&)> readingShown = {};
 };
 
 // The main window: the display boxes, the settings and phase panels, polling, start-up and
