@@ -56,7 +56,6 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
                               m_services.locale, m_services.zones, m_errorLog,
                               [this] { return m_tokenDialog && m_tokenDialog->isVisible(); },
                               [this](const reading::ShownReading& shown) { drawReading(shown); }});
-    m_cycle->setShown(shownBoxes());
 
     connect(findChild<QPushButton*>("Startbtn"), &QPushButton::clicked, this,
             &Quorvanefrm::Startbtn_Click);
@@ -81,6 +80,8 @@ Quorvanefrm::Quorvanefrm(WindowServices services)
     for (Box opener : {Box::Production, Box::Consumption}) {
         box(opener)->setToolTip(box(opener)->toolTip() + energyTip);
     }
+    // The boxes as designed and set up here are where the readings start.
+    m_cycle->setShown(shownBoxes());
     connect(static_cast<QPlainTextEdit*>(box(Box::TokenString)), &QPlainTextEdit::textChanged, this,
             &Quorvanefrm::refreshTokenToolTip);
 }
