@@ -70,7 +70,8 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
 
     Quorvanefrm window(WindowServices{gateway.http(), gateway.replyBox(), clock, locale, zones,
                                       *settings, programPath, argumentLine,
-                                      [&gateway] { gateway.endRequest(); }});
+                                      [&gateway] { gateway.endRequest(); },
+                                      [&gateway] { return gateway.failureAwaitsOwner(); }});
 
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
@@ -111,6 +112,10 @@ gateway::HttpGet& GatewayAccess::http() {
 
 gateway::ReplyMessageBox& GatewayAccess::replyBox() {
     return m_parts->replyBox;
+}
+
+bool GatewayAccess::failureAwaitsOwner() {
+    return m_parts->client.takeFailureAwaitingOwner();
 }
 
 void GatewayAccess::endRequest() {

@@ -261,6 +261,10 @@ void Quorvanefrm::TestTimeoutMsgBox(const std::string& message, std::int32_t tim
     if (m_closing) {
         return;
     }
+    // The certificate question is already up, or about to come: no notice is stacked over it.
+    if (m_services.failureAwaitsOwner && m_services.failureAwaitsOwner()) {
+        return;
+    }
     const std::string copy = message;
     if (m_notice) {
         // Raises: the notice is already shown.

@@ -46,6 +46,10 @@ struct WindowServices {
     // Ends a request that is under way and closes its message box, so that closing the window
     // need not wait for either.
     std::function<void()> endRequest;
+    // Whether the request that has just failed failed only because the owner has yet to answer
+    // the question about the gateway's new certificate: the question says why, so its failure
+    // notice is left out. Asked once per failure; empty means never.
+    std::function<bool()> failureAwaitsOwner;
 };
 
 // The main window: the display boxes, the settings and phase panels, polling, start-up and
