@@ -255,6 +255,16 @@ bool Quorvanefrm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+// ---- Settings
+
+QString Quorvanefrm::outFileText() const {
+    return QString::fromStdString(text(Box::OutFile));
+}
+
+void Quorvanefrm::setOutFileText(const QString& text) {
+    setText(Box::OutFile, text.toStdString());
+}
+
 // ---- Notices
 
 void Quorvanefrm::TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) {

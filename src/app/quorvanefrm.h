@@ -130,6 +130,8 @@ public:
     double screenHeight() const override;
     QString ipText() const override;
     void setIpText(const QString& text) override;
+    QString outFileText() const override;
+    void setOutFileText(const QString& text) override;
     void setWriteCheckValue(int value) override;
     bool stayOnTop() const override;
     void setStayOnTop(bool on) override;
