@@ -6,14 +6,14 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libgl1-mesa-dev libssl-dev openssl fonts-liberation2 locales
+    qt6-base-dev libgl1-mesa-dev libxcb1-dev libssl-dev openssl fonts-liberation2 locales
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl
     clang libclang-rt-14-dev
     xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme
 )
 if [[ "${1:-}" == "--minimal" ]]; then
-    packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
+    packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libxcb1-dev libssl-dev openssl
               fonts-liberation2 locales libgtest-dev libgmock-dev)
 fi
 
