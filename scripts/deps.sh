@@ -11,6 +11,7 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64 unzip xz-utils wixl
     clang libclang-rt-14-dev
     xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme
+    fonts-noto-core
 )
 if [[ "${1:-}" == "--minimal" ]]; then
     packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libxcb1-dev libssl-dev openssl

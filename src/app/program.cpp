@@ -4,6 +4,7 @@
 #include "app/desktop.h"
 #include "app/endsignals.h"
 #include "app/errorreplybox.h"
+#include "app/formlayout.h"
 #include "app/qtplatform.h"
 #include "app/quorvanefrm.h"
 #include "app/settings.h"
@@ -15,6 +16,8 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFontMetricsF>
+#include <QLineEdit>
 #include <QLocale>
 #include <QSettings>
 #include <iostream>
@@ -65,13 +68,20 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
     GatewayAccess gateway;
     const std::unique_ptr<QSettings> settings = openUserSettings();
     QtClock clock;
-    const QtLocaleTexts locale;
+    QtLocaleTexts locale;
     support::SystemZoneSource zones;
 
     Quorvanefrm window(WindowServices{gateway.http(), gateway.replyBox(), clock, locale, zones,
                                       *settings, programPath, argumentLine,
                                       [&gateway] { gateway.endRequest(); },
                                       [&gateway] { return gateway.failureAwaitsOwner(); }});
+    // The time stamp is shown and written whole, in one format for the whole run.
+    if (const auto* stamp = window.findChild<QLineEdit*>(QStringLiteral("TimeStamp"))) {
+        const QFontMetricsF metrics(stamp->font());
+        locale.fitDateTimeTo(
+            [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
+            textRoom(*stamp));
+    }
 
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
