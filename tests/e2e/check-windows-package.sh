@@ -414,7 +414,7 @@ close_under_modal() { # close_under_modal WHAT TITLE [SIMULATOR-OPTIONS...]
     for _ in $(seq 60); do
         [[ -z "$window" ]] && break
         if [[ "$title" == "New gateway certificate" ]] || grep -q "GET" "$work/simulator.log"; then
-            modal=$(probe find "$title" 1)
+            modal=$(probe findexact "$title" 1)
             [[ -n "$modal" && "$modal" != "$window" ]] && break
         fi
         modal=""
