@@ -44,8 +44,7 @@ QString QtLocaleTexts::withDigits(const QString& text) const {
     return ascii;
 }
 
-void QtLocaleTexts::fitDateTimeTo(const std::function<double(const QString&)>& width,
-                                  double room) {
+void QtLocaleTexts::fitDateTimeTo(const std::function<double(const QString&)>& width, double room) {
     constexpr int kFirstYear = 2026;
     constexpr int kLastYear = 2099;
     // The value of `first` to `last` whose text is the widest: digits of some scripts differ
@@ -62,14 +61,16 @@ void QtLocaleTexts::fitDateTimeTo(const std::function<double(const QString&)>& w
         return chosen;
     };
     const auto date = [this](int year, int month, int day) {
-        return QString::fromStdString(dateTimeText(support::CalendarTime{year, month, day, 0, 0, 0}));
+        return QString::fromStdString(
+            dateTimeText(support::CalendarTime{year, month, day, 0, 0, 0}));
     };
     const int day = widest(1, 28, [&](int d) { return date(kFirstYear, 1, d); });
     const int month = widest(1, 12, [&](int m) { return date(kFirstYear, m, day); });
     const int year = widest(kFirstYear, kLastYear, [&](int y) { return date(y, month, day); });
     const auto fitsEveryHour = [&] {
         const auto time = [this](int minute, int second) {
-            return QString::fromStdString(timeText(support::CalendarTime{0, 1, 1, 0, minute, second}));
+            return QString::fromStdString(
+                timeText(support::CalendarTime{0, 1, 1, 0, minute, second}));
         };
         const int minute = widest(0, 59, [&](int m) { return time(m, 0); });
         const int second = widest(0, 59, [&](int s) { return time(0, s); });

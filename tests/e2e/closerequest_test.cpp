@@ -69,11 +69,11 @@ public:
 private:
     xcb_atom_t atom(const char* name) {
         const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-            xcb_intern_atom_reply(
-                m_connection,
-                xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(std::strlen(name)),
-                                name),
-                nullptr),
+            xcb_intern_atom_reply(m_connection,
+                                  xcb_intern_atom(m_connection, 0,
+                                                  static_cast<std::uint16_t>(std::strlen(name)),
+                                                  name),
+                                  nullptr),
             &std::free);
         return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     }

@@ -81,10 +81,9 @@ TEST_F(SettingsAcrossStarts, AFirstRunClosedBySigtermStoresEveryKey) {
     saved.erase("Width");
     saved.erase("Height");
     // The command line's address and file, writing off, not on top.
-    EXPECT_EQ(saved, (Stored{{"IP", address()},
-                             {"OutFile", "out.txt"},
-                             {"Write", "0"},
-                             {"OnTop", "False"}}));
+    EXPECT_EQ(
+        saved,
+        (Stored{{"IP", address()}, {"OutFile", "out.txt"}, {"Write", "0"}, {"OnTop", "False"}}));
     EXPECT_TRUE(run.output().empty());
 }
 
@@ -98,10 +97,9 @@ TEST_F(SettingsAcrossStarts, AStartWithoutArgumentsRestoresWhatTheLastOneStored)
     ASSERT_TRUE(run.waitForOutput(hasReading, kStartUpBudgetMs));
     ASSERT_TRUE(terminate(run));
     // Ticking the write box at start narrows the window to the phase panel's width.
-    const Stored saved{{"Top", "150"},   {"Left", "300"},
-                       {"Height", "3560"}, {"Width", "5265"},
-                       {"IP", address()},  {"OutFile", "meter readings.txt"},
-                       {"Write", "1"},     {"OnTop", "True"}};
+    const Stored saved{{"Top", "150"},    {"Left", "300"},   {"Height", "3560"},
+                       {"Width", "5265"}, {"IP", address()}, {"OutFile", "meter readings.txt"},
+                       {"Write", "1"},    {"OnTop", "True"}};
     EXPECT_EQ(storedSettings(run.settingsFile()), saved);
 
     // A reply with another time stamp: the output file shows it only if writing came back on,
