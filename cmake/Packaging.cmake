@@ -129,7 +129,8 @@ if(QUORVANE_DPKG_SHLIBDEPS)
 else()
     string(CONCAT CPACK_DEBIAN_PACKAGE_DEPENDS
         "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6network6 (>= 6.4), "
-        "libqt6core6 (>= 6.4), libssl3, fonts-liberation2, libstdc++6, libgcc-s1, libc6")
+        "libqt6core6 (>= 6.4), libssl3, fonts-liberation2, libxcb1, libstdc++6, libgcc-s1, "
+        "libc6")
 endif()
 
 include(CPack)

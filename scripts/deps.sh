@@ -6,13 +6,15 @@ set -euo pipefail
 
 # Package groups: what building needs, what the native test suite adds, and what only the
 # benchmarks, the Windows check and the clang builds (sanitizers, fuzzing) need.
-build=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libssl-dev openssl
+build=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libxcb1-dev libssl-dev openssl
        fonts-liberation2 locales nlohmann-json3-dev)
 # The native suite's package checks (ctest -L install) also run Debian's package checker and the
 # AppStream validator.
 tests=(libgtest-dev libgmock-dev
        xvfb xauth imagemagick xdotool desktop-file-utils curl qt6-gtk-platformtheme
-       lintian appstream)
+       lintian appstream
+       # Glyphs for every script, so that the time stamp's fit is measured in every locale.
+       fonts-noto-core)
 bench=(libbenchmark-dev)
 # The Windows check also reads the programs' resources (wrestool) and the installer's tables
 # (msiinfo); scripts/make-icons.sh renders the icon (rsvg-convert, icotool).

@@ -34,7 +34,7 @@ if ((!inside)); then
 fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-screenshot.XXXXXX")
-mkdir -p "$scratch/config/Quorvane" "$scratch/work"
+mkdir -p "$scratch/config/Quorvane" "$scratch/data" "$scratch/work"
 simulator_pid=""
 program_pid=""
 cleanup() {
@@ -74,7 +74,7 @@ printf '[Settings]\nTop=0\nLeft=0\nHeight=3560\nWidth=9165\nIP=%s\nWrite=1\nOnTo
     "$address" >"$scratch/config/Quorvane/Quorvane.conf"
 
 cd "$scratch/work"
-XDG_CONFIG_HOME="$scratch/config" LC_ALL=en_US.UTF-8 \
+XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" LC_ALL=en_US.UTF-8 \
     "$build/bin/Quorvane" "$address" out.txt >"$scratch/program.log" 2>&1 &
 program_pid=$!
 

@@ -8,7 +8,7 @@
 class QWidget;
 
 // What the program asks of the desktop it runs on. desktop_windows.cpp gives it through the
-// Windows API, desktop_posix.cpp through Qt alone; the build picks one of the two.
+// Windows API, desktop_posix.cpp through Qt (and xcb on X11); the build picks one of the two.
 namespace quorvane::app::desktop {
 
 // The font family the forms are laid out for: on Windows "Microsoft Sans Serif", the outline
@@ -35,8 +35,9 @@ void installWindowMenu(QWidget& window, const MenuCommands& commands,
 
 // Closes `window` as its close box would when the user's session ends (Windows: on
 // WM_ENDSESSION, before the system ends the process); elsewhere the program's end signals do it.
-// Windows: also when another program asks the window to close (WM_CLOSE, as taskkill sends it)
-// while a notice or dialog of the program is up, which Qt alone would ignore.
+// Also when the window is asked to close while a notice or dialog of the program is up, which Qt
+// alone would ignore: Windows: WM_CLOSE (the close box, Alt+F4, the system menu, taskkill);
+// X11: the window manager's WM_DELETE_WINDOW (the close box, Alt+F4, the window menu).
 void closeWhenSessionEnds(QWidget& window);
 
 // Keeps the top-level `window` above other windows, or no longer, without recreating, hiding or

@@ -3,10 +3,12 @@
 #include "app/desktop.h"
 #include "app/windowoptions.h"
 
+#include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QWidget>
 #include <algorithm>
 
@@ -115,6 +117,22 @@ void keepCaptionWhole(QPushButton& button) {
     auto* style = new CaptionStyle(base);
     style->setParent(&button);
     button.setStyle(style);
+}
+
+double textRoom(const QLineEdit& box) {
+    // A line edit draws its text inside the style's contents rectangle, less its text margins,
+    // a margin of 2 pixels on either side, and the cursor's pixel.
+    constexpr int kLineEditMargins = 4;
+    constexpr double kCursorWidth = 1;
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.rect = box.rect();
+    option.lineWidth = box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box);
+    option.state |= QStyle::State_Sunken;
+    const QRect contents = box.style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, &box)
+                               .marginsRemoved(box.textMargins());
+    return contents.width() - kLineEditMargins - kCursorWidth;
 }
 
 QFont designFont(double points, bool bold) {

@@ -4,7 +4,9 @@
 #include <array>
 #include <optional>
 
+class QLineEdit;
 class QPushButton;
+class QString;
 class QWidget;
 
 // Design units of the program's forms: positions and sizes in twips, fonts by name and points.
@@ -51,6 +53,9 @@ private:
 // Windows' style at 200 % leaves a button of the design's 17 pixels less, and the descender of
 // "Stop" was cut off.
 void keepCaptionWhole(QPushButton& button);
+
+// The width in pixels a line edit has for its text, the cursor's pixel after it included.
+double textRoom(const QLineEdit& box);
 
 // The family the forms are laid out for (desktop::designFamily) at `points`, bold or regular.
 QFont designFont(double points, bool bold);

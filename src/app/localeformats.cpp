@@ -170,6 +170,30 @@ QString timeFormatWithSeconds(const QLocale& locale) {
     return withQtLetters(withoutZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
+QString numericTimeFormat(const QLocale& locale) {
+    const Pieces pieces =
+        piecesOf(withQtLetters(withoutZone(locale.timeFormat(QLocale::ShortFormat))));
+    QString hour = QStringLiteral("H");
+    QString separator = QStringLiteral(":");
+    qsizetype hourAt = -1;
+    for (qsizetype at = 0; at < pieces.size(); ++at) {
+        const QChar letter = pieces.at(at).letter();
+        if (hourAt < 0 && (letter == u'h' || letter == u'H')) {
+            hourAt = at;
+            hour = pieces.at(at).text.size() > 1 ? QStringLiteral("HH") : QStringLiteral("H");
+        } else if (hourAt >= 0 && letter == u'm') {
+            const bool oneCharacter = at == hourAt + 2;
+            const Piece& between = pieces.at(hourAt + 1);
+            if (oneCharacter && between.kind == Piece::Kind::Literal &&
+                !between.text.front().isLetterOrNumber() && !between.text.front().isSpace()) {
+                separator = between.text;
+            }
+            break;
+        }
+    }
+    return hour + separator + QStringLiteral("mm") + separator + QStringLiteral("ss");
+}
+
 QString generalDateFormat(const QLocale& locale) {
     return withFourDigitYears(withQtLetters(locale.dateFormat(QLocale::ShortFormat)));
 }

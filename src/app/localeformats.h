@@ -11,6 +11,11 @@ namespace quorvane::app {
 // renders: "h:mm:ss AP" for en_US, "HH:mm:ss" for de_DE, "APh:mm:ss" for zh_TW.
 QString timeFormatWithSeconds(const QLocale& locale);
 
+// The locale's time as digits alone, with seconds and on the 24-hour clock: its short format's
+// hours (one digit or two) and the character between its hours and minutes ("." for fi_FI;
+// ":" where that is a word or a blank), "H:mm:ss" for en_US, "HH:mm:ss" for th_TH.
+QString numericTimeFormat(const QLocale& locale);
+
 // The locale's short date format, its order and separators kept, with the year in four digits:
 // "M/d/yyyy" for en_US, "dd.MM.yyyy" for de_DE.
 QString generalDateFormat(const QLocale& locale);

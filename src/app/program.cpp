@@ -7,6 +7,7 @@
 #include "app/energywindow.h"
 #include "app/errorreplybox.h"
 #include "app/historyfolder.h"
+#include "app/formlayout.h"
 #include "app/qtplatform.h"
 #include "app/quorvanefrm.h"
 #include "app/settings.h"
@@ -24,6 +25,8 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFontMetricsF>
+#include <QLineEdit>
 #include <QIcon>
 #include <QLocale>
 #include <QSettings>
@@ -119,7 +122,7 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
     GatewayAccess gateway;
     const std::unique_ptr<QSettings> settings = openUserSettings();
     QtClock clock;
-    const QtLocaleTexts locale;
+    QtLocaleTexts locale;
     support::SystemZoneSource zones;
 
     // The energy history: a snapshot of the meters' counters each minute, and the window that
@@ -162,7 +165,9 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
 
     Quorvanefrm window(WindowServices{gateway.http(), gateway.replyBox(), clock, locale, zones,
                                       *settings, programPath, argumentLine,
-                                      [&gateway] { gateway.endRequest(); }, recordReading});
+                                      [&gateway] { gateway.endRequest(); },
+                                      [&gateway] { return gateway.failureAwaitsOwner(); },
+                                      recordReading});
     noticeWindow = &window;
     QObject::connect(&window, &Quorvanefrm::energyWindowRequested, &energy, &EnergyWindow::open);
     // The last reading joins the history however the program ends, short of being killed.
@@ -174,6 +179,13 @@ int runWindow(char* programName, const std::vector<std::string>& arguments) {
             recorder.finish(last.readingTime(), last.reply());
         }
     } finishHistory{recorder, window};
+    // The time stamp is shown and written whole, in one format for the whole run.
+    if (const auto* stamp = window.findChild<QLineEdit*>(QStringLiteral("TimeStamp"))) {
+        const QFontMetricsF metrics(stamp->font());
+        locale.fitDateTimeTo(
+            [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
+            textRoom(*stamp));
+    }
 
     const EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::endRequested, &window, &QWidget::close);
@@ -214,6 +226,10 @@ gateway::HttpGet& GatewayAccess::http() {
 
 gateway::ReplyMessageBox& GatewayAccess::replyBox() {
     return m_parts->replyBox;
+}
+
+bool GatewayAccess::failureAwaitsOwner() {
+    return m_parts->client.takeFailureAwaitingOwner();
 }
 
 void GatewayAccess::endRequest() {

@@ -26,6 +26,9 @@ public:
 
     gateway::HttpGet& http();
     gateway::ReplyMessageBox& replyBox();
+    // Whether the request that has just failed failed only because the owner has yet to answer
+    // the question about the gateway's new certificate; says so once per such failure.
+    bool failureAwaitsOwner();
     // Ends a request that is under way and closes its message box or certificate dialog as
     // "Keep refusing" (the window is closing).
     void endRequest();

@@ -289,10 +289,24 @@ QKeySequence Quorvanefrm::energyShortcut() {
     return QKeySequence(Qt::CTRL | Qt::Key_E);
 }
 
+// ---- Settings
+
+QString Quorvanefrm::outFileText() const {
+    return QString::fromStdString(text(Box::OutFile));
+}
+
+void Quorvanefrm::setOutFileText(const QString& text) {
+    setText(Box::OutFile, text.toStdString());
+}
+
 // ---- Notices
 
 void Quorvanefrm::TestTimeoutMsgBox(const std::string& message, std::int32_t timeout) {
     if (m_closing) {
+        return;
+    }
+    // The certificate question is already up, or about to come: no notice is stacked over it.
+    if (m_services.failureAwaitsOwner && m_services.failureAwaitsOwner()) {
         return;
     }
     const std::string copy = message;

@@ -48,6 +48,10 @@ struct WindowServices {
     // Ends a request that is under way and closes its message box, so that closing the window
     // need not wait for either.
     std::function<void()> endRequest;
+    // Whether the request that has just failed failed only because the owner has yet to answer
+    // the question about the gateway's new certificate: the question says why, so its failure
+    // notice is left out. Asked once per failure; empty means never.
+    std::function<bool()> failureAwaitsOwner = {};
     // Takes each reading once the window has drawn it (the energy history); may be empty.
     std::function<void(const reading::ShownReading&)> readingShown = {};
 };
@@ -145,6 +149,8 @@ public:
     double screenHeight() const override;
     QString ipText() const override;
     void setIpText(const QString& text) override;
+    QString outFileText() const override;
+    void setOutFileText(const QString& text) override;
     void setWriteCheckValue(int value) override;
     bool stayOnTop() const override;
     void setStayOnTop(bool on) override;

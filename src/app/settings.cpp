@@ -115,6 +115,9 @@ void LoadSettings(WindowOptions& window, QSettings& store) {
     window.setOuterTop(top);
     window.setOuterLeft(left);
     window.setIpText(storedText(store, QStringLiteral("IP")));
+    if (store.contains(QStringLiteral("OutFile"))) {
+        window.setOutFileText(storedText(store, QStringLiteral("OutFile")));
+    }
     // Ticking the box narrows the window (the check box's click rule), after the width above.
     const auto write = storedWhole<std::int16_t>(store, QStringLiteral("Write"));
     window.setWriteCheckValue(write != 0 ? 1 : 0);
@@ -138,6 +141,7 @@ void SaveSettings(WindowOptions& window, QSettings& store) {
     store.setValue(QStringLiteral("Height"), QString::number(wholeTwips(height)));
     store.setValue(QStringLiteral("Width"), QString::number(wholeTwips(width)));
     store.setValue(QStringLiteral("IP"), window.ipText());
+    store.setValue(QStringLiteral("OutFile"), window.outFileText());
     store.setValue(QStringLiteral("Write"), QString::number(window.writeCheckValue()));
     store.setValue(QStringLiteral("OnTop"),
                    window.stayOnTop() ? QStringLiteral("True") : QStringLiteral("False"));

@@ -14,13 +14,14 @@ namespace quorvane::app {
 // $XDG_CONFIG_HOME/Quorvane/Quorvane.conf).
 std::unique_ptr<QSettings> openUserSettings();
 
-// Restores position, size, the IP text, the write check box and StayOnTop from section
-// "Settings"; applies nothing when Top is missing or negative. A missing key reads as "-1" (so
-// Write is then ticked and OnTop true); numbers go to the nearest whole number, halves to even,
-// and a Top, Left, Height, Width or Write that is no number or does not fit counts as missing.
+// Restores position, size, the IP text, the output file's name, the write check box and
+// StayOnTop from section "Settings"; applies nothing when Top is missing or negative. A missing
+// key reads as "-1" (so Write is then ticked and OnTop true), except OutFile: without it the
+// window keeps its own name. Numbers go to the nearest whole number, halves to even, and a Top,
+// Left, Height, Width or Write that is no number or does not fit counts as missing.
 void LoadSettings(WindowOptions& window, QSettings& store);
 
-// Writes the seven keys of section "Settings" as text, the position corrected to lie on the
+// Writes the eight keys of section "Settings" as text, the position corrected to lie on the
 // screen and Top never negative, and flushes the store. Other sections are left alone.
 void SaveSettings(WindowOptions& window, QSettings& store);
 

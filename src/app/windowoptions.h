@@ -40,6 +40,10 @@ public:
     virtual QString ipText() const = 0;
     virtual void setIpText(const QString& text) = 0;
 
+    // The output file's name (the OutFile box).
+    virtual QString outFileText() const = 0;
+    virtual void setOutFileText(const QString& text) = 0;
+
     // The CreateOutputchk value (0 clear, 1 ticked). Setting it from clear to ticked counts as a
     // click (CreateOutputchk_Click narrows the window to 5265).
     virtual int writeCheckValue() const = 0;

@@ -45,6 +45,11 @@ CertificatePins::Check CertificatePins::check(const QString& gateway,
         return result;
     }
     result.presented = fingerprint(certificate);
+    if (!result.pinned.isEmpty() &&
+        result.pinned.compare(result.presented, Qt::CaseInsensitive) != 0) {
+        reload();
+        result.pinned = pinned(gateway);
+    }
     if (result.pinned.isEmpty()) {
         store(gateway, detailsOf(certificate));
         result.pinned = result.presented;
@@ -92,6 +97,10 @@ void CertificatePins::store(const QString& gateway, const Details& details) {
     m_store->setValue(detailKey(gateway, "ValidFrom"), dateText(details.validFrom));
     m_store->setValue(detailKey(gateway, "ValidTo"), dateText(details.validTo));
     // Written at once: a crash before the window closes must not forget the pin.
+    m_store->sync();
+}
+
+void CertificatePins::reload() {
     m_store->sync();
 }
 

@@ -54,7 +54,8 @@ public:
     CertificatePins& operator=(const CertificatePins&) = delete;
 
     // Accepts `certificate` for `gateway` when it is the pinned one, or pins it (written at
-    // once) when nothing is pinned yet; refuses any other, and a null certificate.
+    // once) when nothing is pinned yet; refuses any other, and a null certificate. Before
+    // refusing, the store is read again: another copy of the program may have trusted it.
     Check check(const QString& gateway, const QSslCertificate& certificate);
 
     // The fingerprint pinned for `gateway`; empty when none.
@@ -67,6 +68,9 @@ public:
     // Pins `certificate` for `gateway` in place of what was pinned (the owner trusts it),
     // written at once. A null certificate changes nothing.
     void replace(const QString& gateway, const QSslCertificate& certificate);
+
+    // Reads the store again, with what other programs have written to it since.
+    void reload();
 
     // Drops every pin and returns how many there were (the --forget-certificates option).
     int forgetAll();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include <QEventLoop>
 #include <QNetworkProxy>
@@ -237,7 +238,7 @@ struct GatewayClient::Call {
 };
 
 GatewayClient::GatewayClient(CertificatePins& pins, CertificateQuestion* question)
-    : m_pins(pins), m_question(question) {}
+    : m_pins(pins), m_question(question), m_questionContext(std::make_unique<QObject>()) {}
 
 GatewayClient::~GatewayClient() {
     for (Call* call : m_calls) {
@@ -249,6 +250,7 @@ GatewayClient::~GatewayClient() {
 void GatewayClient::ApiGet(const std::string& url, const std::string& token, std::string& reply,
                            std::string& errorText) {
     reply.clear();
+    m_failureAwaitsOwner = false;
     // The request's failure becomes "Error <number>: <description>" in `errorText`.
     support::Trap trap = support::Trap::errorText(errorText);
     trap.run([&] { reply = fetch(url, token); });
@@ -278,16 +280,15 @@ std::string GatewayClient::fetch(const std::string& url, const std::string& toke
     m_calls.push_back(&call);
 
     bool answered = false;
+    bool awaitingOwner = false;
     for (int redirects = 0;; ++redirects) {
         answered = exchange(call, address, *headerValue);
-        while (!answered && !call.clientGone && trustedNow(call, address, deadline)) {
-            answered = exchange(call, address, *headerValue);
-        }
         if (call.clientGone) {
             // The client is gone with everything it owned; nothing of it may be touched.
             fail(kCancelled, kCancelledText);
         }
         if (!answered) {
+            awaitingOwner = awaitsOwner(call, address);
             break;
         }
         const int status = call.reader->status();
@@ -322,8 +323,14 @@ std::string GatewayClient::fetch(const std::string& url, const std::string& toke
     }
     deadline.stop();
     std::erase(m_calls, &call);
+    if (m_dueQuestion && m_calls.empty()) {
+        // Asked from the event loop once this request has ended, so that the question never
+        // holds a request open: while it waits, later requests fail as this one does.
+        QTimer::singleShot(0, m_questionContext.get(), [this] { askDueQuestion(); });
+    }
 
     if (!answered) {
+        m_failureAwaitsOwner = awaitingOwner;
         support::raise(failureOf(call));
     }
     const int status = call.reader->status();
@@ -484,36 +491,49 @@ std::unique_ptr<QSslSocket> GatewayClient::newConnection(Call& call, const QUrl&
     return socket;
 }
 
-bool GatewayClient::trustedNow(Call& call, const QUrl& url, QTimer& deadline) {
+bool GatewayClient::awaitsOwner(const Call& call, const QUrl& url) {
     if (m_question == nullptr || call.aborted || call.cause != Cause::Failed ||
         call.number != kCertificateChanged || call.refused.isNull()) {
         return false;
     }
     const QString gateway = CertificatePins::gatewayKey(url);
-    const CertificatePins::Details presented = CertificatePins::detailsOf(call.refused);
-    const QString decision = gateway + ' ' + presented.fingerprint;
-    if (m_refused.contains(decision)) {
+    if (m_refused.contains(gateway + ' ' + CertificatePins::fingerprint(call.refused))) {
         return false;
     }
-    // The owner takes their time; the request gets its whole time-out again afterwards.
-    deadline.stop();
-    const bool trust = m_question->trustNew(gateway, presented, m_pins.pinned(gateway),
-                                            m_pins.pinnedDetails(gateway));
-    if (call.clientGone) {
-        // The client is gone with everything it owned.
-        return false;
+    // One question at a time; another certificate is asked about once this one is answered.
+    if (!m_asking && !m_dueQuestion) {
+        m_dueQuestion = Question{gateway, call.refused};
     }
-    if (!trust || call.aborted) {
-        m_refused.insert(decision);
-        return false;
-    }
-    m_pins.replace(gateway, call.refused);
-    call.cause = Cause::None;
-    call.number = 0;
-    call.description.clear();
-    call.refused = QSslCertificate();
-    deadline.start(m_timeout);
     return true;
+}
+
+void GatewayClient::askDueQuestion() {
+    // A request under way asks again when it ends.
+    if (!m_dueQuestion || m_asking || !m_calls.empty()) {
+        return;
+    }
+    const Question question = *m_dueQuestion;
+    m_dueQuestion.reset();
+    const CertificatePins::Details presented = CertificatePins::detailsOf(question.presented);
+    // Another copy of the program may have trusted it meanwhile.
+    m_pins.reload();
+    if (m_pins.pinned(question.gateway).compare(presented.fingerprint, Qt::CaseInsensitive) == 0) {
+        return;
+    }
+    m_asking = true;
+    const std::weak_ptr<bool> alive = m_alive;
+    const bool trust = m_question->trustNew(question.gateway, presented,
+                                            m_pins.pinned(question.gateway),
+                                            m_pins.pinnedDetails(question.gateway));
+    if (alive.expired()) {
+        return;
+    }
+    m_asking = false;
+    if (trust) {
+        m_pins.replace(question.gateway, question.presented);
+    } else {
+        m_refused.insert(question.gateway + ' ' + presented.fingerprint);
+    }
 }
 
 support::Failure GatewayClient::failureOf(const Call& call) const {
@@ -544,6 +564,14 @@ void GatewayClient::abort() {
 
 bool GatewayClient::pending() const {
     return !m_calls.empty();
+}
+
+bool GatewayClient::questionPending() const {
+    return m_asking || m_dueQuestion.has_value();
+}
+
+bool GatewayClient::takeFailureAwaitingOwner() {
+    return std::exchange(m_failureAwaitsOwner, false);
 }
 
 void GatewayClient::setTimeout(std::chrono::milliseconds timeout) {

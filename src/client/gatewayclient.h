@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include <QObject>
 #include <QSet>
+#include <QSslCertificate>
 #include <QString>
 
 #include "gateway/httpget.h"
 #include "support/failure.h"
 
-class QObject;
 class QSslSocket;
 class QTimer;
 class QUrl;
@@ -65,10 +66,12 @@ inline constexpr int kOtherFailure = -2147467259;
 // caller but runs a local event loop, so the window keeps repainting and taking input.
 // Certificates that do not verify are trusted on first use through CertificatePins, checked
 // during every handshake before the request is written. When a gateway presents another
-// certificate than the pinned one, nothing is sent and the owner is asked (CertificateQuestion)
-// whether to trust it: trusted, it replaces the pin and the request goes on, on a new
-// connection; refused, the request fails, and the same certificate is not asked about again for
-// as long as the client lives. No proxy is used, and a redirect is followed only to the same
+// certificate than the pinned one, nothing is sent and the request fails at once, as it does
+// for a refused certificate; the owner is asked (CertificateQuestion) whether to trust it as soon
+// as no request is under way, from the event loop. Until they answer, every request to that
+// gateway fails the same way without a second question; trusted, the certificate replaces the
+// pin and the next request reads; refused, the same certificate is not asked about again for as
+// long as the client lives. No proxy is used, and a redirect is followed only to the same
 // scheme, host and port.
 class GatewayClient : public gateway::HttpGet {
 public:
@@ -98,6 +101,14 @@ public:
     // Whether an ApiGet call is waiting for its reply.
     bool pending() const;
 
+    // Whether the owner is being asked, or is about to be asked, about a changed certificate.
+    bool questionPending() const;
+
+    // Whether the last ApiGet failed only because the owner has yet to answer the question
+    // about the gateway's changed certificate. Says so once; false again until the next such
+    // failure.
+    bool takeFailureAwaitingOwner();
+
     // How long a request may take from the call to the last byte of the reply.
     void setTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds timeout() const;
@@ -115,11 +126,12 @@ private:
     // A connection for the URL's address, not yet opened, whose handshake checks the certificate
     // pins for as long as `context` lives.
     std::unique_ptr<QSslSocket> newConnection(Call& call, const QUrl& url, QObject& context);
-    // After an exchange that ended on a changed certificate: asks the owner, unless they already
-    // refused that certificate for that address, and on trust replaces the pin and makes the call
-    // ready for a new exchange, with the whole time-out again. The call's deadline is stopped
-    // while the owner decides.
-    bool trustedNow(Call& call, const QUrl& url, QTimer& deadline);
+    // After an exchange that ended on a changed certificate: whether the owner is yet to decide
+    // about it (unless they already refused it for that address); the question is then due.
+    bool awaitsOwner(const Call& call, const QUrl& url);
+    // Asks the due question, once no request is under way: trusted, the certificate replaces
+    // the pin; refused, it is not asked about again.
+    void askDueQuestion();
     // ApiGet's request: the reply body, or a raised failure.
     std::string fetch(const std::string& url, const std::string& token);
     // The failure of a call that ended without a usable reply.
@@ -129,6 +141,18 @@ private:
     CertificateQuestion* m_question;
     // "<address> <fingerprint>" of every certificate the owner refused.
     QSet<QString> m_refused;
+    // A changed certificate the owner is to be asked about, and whether they are being asked.
+    struct Question {
+        QString gateway;
+        QSslCertificate presented;
+    };
+    std::optional<Question> m_dueQuestion;
+    bool m_asking = false;
+    bool m_failureAwaitsOwner = false;
+    // Ends with the client: a question queued on the event loop is then dropped, and one that is
+    // being asked touches nothing of the client afterwards.
+    std::unique_ptr<QObject> m_questionContext;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::chrono::milliseconds m_timeout = kDefaultTimeout;
     std::vector<Call*> m_calls;
     // The connection kept open after the last reply, and the address ("host:port") it serves.

@@ -64,7 +64,7 @@ WindowRig::WindowRig(std::string programPath, std::string arguments)
     : settings(app::openUserSettings()) {
     window = std::make_unique<app::Quorvanefrm>(
         app::WindowServices{http, replyBox, clock, locale, zones, *settings, std::move(programPath),
-                            std::move(arguments), [this] { ++endRequests; }});
+                            std::move(arguments), [this] { ++endRequests; }, {}});
 }
 
 void startUp(WindowRig& rig) {

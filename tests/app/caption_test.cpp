@@ -84,7 +84,7 @@ TEST(Captions, EveryButtonLabelAndValueIsDrawnWholeAtTheScreensScaling) {
     FixedLocale locale;
     FixedZone zones;
     app::Quorvanefrm window(
-        app::WindowServices{http, replyBox, clock, locale, zones, settings, "Quorvane", "", [] {}});
+        app::WindowServices{http, replyBox, clock, locale, zones, settings, "Quorvane", "", [] {}, {}});
     window.resize(611, 237);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -22,6 +22,9 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace quorvane::testing {
 namespace {
@@ -251,6 +254,46 @@ TEST(MainWindowLayout, EveryDesignTextAndTheLongestValuesFitTheirBoxesInTheChose
           notice.findChild<QPushButton*>("cmdClose")}) {
         EXPECT_TRUE(fits(*button, button->text(), buttonRoom(*button), 0));
     }
+}
+
+// Every locale Qt knows: the date and time in the format the program chooses with the window's
+// TimeStamp box fits that box whole, in every month and hour; locales whose own time fits keep it.
+TEST(MainWindowLayout, TimeStampFitsItsBoxInEveryLocale) {
+    const AppPlaces places;
+    const WindowRig rig;
+    rig.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    const auto* stamp = rig.find<QLineEdit>("TimeStamp");
+    const QSizeF room = lineEditRoom(*stamp);
+    const QFontMetricsF metrics(stamp->font());
+    const auto chosen = [&](const QLocale& locale) {
+        auto texts = std::make_unique<app::QtLocaleTexts>(locale, ".");
+        texts->fitDateTimeTo([&](const QString& text) { return metrics.horizontalAdvance(text); },
+                             app::textRoom(*stamp));
+        return texts;
+    };
+
+    std::vector<std::string> cut;
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    ASSERT_GT(locales.size(), 300);
+    for (const QLocale& locale : locales) {
+        const auto texts = chosen(locale);
+        // Every day of a year, each with other digits in every field.
+        for (QDate date(2026, 1, 1); date.year() == 2026; date = date.addDays(1)) {
+            const int n = date.dayOfYear();
+            const QString text = QString::fromStdString(texts->dateTimeText(support::CalendarTime{
+                2026 + n * 3 % 74, date.month(), date.day(), n % 24, n * 7 % 60, n * 13 % 60}));
+            if (!fits(*stamp, text, room, 1)) {
+                cut.push_back(locale.name().toStdString() + ": " + text.toStdString());
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(cut, std::vector<std::string>{});
+    EXPECT_EQ(chosen(QLocale("en_US"))->timeFormat(), "h:mm:ss AP");
+    EXPECT_EQ(chosen(QLocale("de_DE"))->timeFormat(), "HH:mm:ss");
+    EXPECT_EQ(chosen(QLocale("th_TH"))->timeFormat(), "HH:mm:ss");
 }
 
 TEST(MainWindowLayout, ValueBoxesAndTheCheckBoxTellAScreenReaderWhatTheyHold) {

@@ -11,9 +11,11 @@ using app::kTwipsPerPixel;
 using Edge = app::OuterTwips::Edge;
 
 OptionsWindow::OptionsWindow()
-    : m_ip(new QLineEdit(QStringLiteral("127.0.0.50"), this)), m_write(new QCheckBox(this)),
-      m_label(new QLabel(QStringLiteral("Grid"), this)) {
+    : m_ip(new QLineEdit(QStringLiteral("127.0.0.50"), this)),
+      m_outFile(new QLineEdit(QStringLiteral("E:\\Meters.txt"), this)),
+      m_write(new QCheckBox(this)), m_label(new QLabel(QStringLiteral("Grid"), this)) {
     m_ip->setGeometry(376, 8, 113, 19);
+    m_outFile->setGeometry(376, 56, 209, 19);
     m_write->setGeometry(352, 56, 17, 17);
     m_label->setGeometry(8, 80, 41, 17);
     // The offscreen platform gives shown windows a frame; outer sizes count it from here on.

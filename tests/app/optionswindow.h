@@ -10,9 +10,10 @@
 
 namespace quorvane::testing {
 
-// A small real top-level window with the parts settings and the window menu use: an IP box, the
-// write check box (ticking it narrows the window to 5265), a label and the stay-on-top flag.
-// Shown at once, at Top 1500, Left 1500, 4575 x 2160 twips, the IP box "127.0.0.50".
+// A small real top-level window with the parts settings and the window menu use: an IP box, an
+// output file box, the write check box (ticking it narrows the window to 5265), a label and the
+// stay-on-top flag. Shown at once, at Top 1500, Left 1500, 4575 x 2160 twips, the IP box
+// "127.0.0.50", the output file box "E:\Meters.txt".
 // Outer geometry in twips at 15 per pixel, read back as given while the pixels still match.
 class OptionsWindow : public QWidget, public app::WindowOptions {
 public:
@@ -35,6 +36,9 @@ public:
     QString ipText() const override { return m_ip->text(); }
     void setIpText(const QString& text) override { m_ip->setText(text); }
 
+    QString outFileText() const override { return m_outFile->text(); }
+    void setOutFileText(const QString& text) override { m_outFile->setText(text); }
+
     int writeCheckValue() const override { return m_write->isChecked() ? 1 : 0; }
     void setWriteCheckValue(int value) override { m_write->setChecked(value == 1); }
 
@@ -46,6 +50,7 @@ public:
 
 private:
     QLineEdit* m_ip;
+    QLineEdit* m_outFile;
     QCheckBox* m_write;
     QLabel* m_label;
     app::OuterTwips m_outer;

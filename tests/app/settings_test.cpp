@@ -68,20 +68,22 @@ protected:
     OptionsWindow m_window;
 };
 
-TEST_F(Settings, EmptyStoreAppliesNothingAndCloseWritesAllSevenKeys) {
+TEST_F(Settings, EmptyStoreAppliesNothingAndCloseWritesEveryKey) {
     load();
     EXPECT_EQ(m_window.outerTop(), 1500);
     EXPECT_EQ(m_window.outerLeft(), 1500);
     EXPECT_EQ(m_window.outerWidth(), 4575);
     EXPECT_EQ(m_window.outerHeight(), 2160);
     EXPECT_EQ(m_window.ipText(), "127.0.0.50");
+    EXPECT_EQ(m_window.outFileText(), "E:\\Meters.txt");
     EXPECT_EQ(m_window.writeCheckValue(), 0);
     EXPECT_FALSE(m_window.stayOnTop());
 
     m_window.setOuterLeft(3000);
+    m_window.setOutFileText("Zählerstände heute.txt");
     save();
 #ifdef Q_OS_WIN
-    for (const char* key : {"Top", "Left", "Height", "Width", "IP", "Write", "OnTop"}) {
+    for (const char* key : {"Top", "Left", "Height", "Width", "IP", "OutFile", "Write", "OnTop"}) {
         EXPECT_EQ(registryType(key), REG_SZ) << key;
     }
 #else
@@ -89,7 +91,7 @@ TEST_F(Settings, EmptyStoreAppliesNothingAndCloseWritesAllSevenKeys) {
 #endif
     const Keys expected{{"Top", "1500"},       {"Left", "3000"}, {"Height", "2160"},
                         {"Width", "4575"},     {"Write", "0"},   {"OnTop", "False"},
-                        {"IP", "127.0.0.50"}};
+                        {"IP", "127.0.0.50"}, {"OutFile", "Zählerstände heute.txt"}};
     for (const auto& [key, value] : expected) {
         EXPECT_EQ(stored(key), value) << key.toStdString();
     }
@@ -101,6 +103,7 @@ TEST_F(Settings, FullStoreRestoresEveryValue) {
            {"Height", "3560"},
            {"Width", "9165"},
            {"IP", "127.0.0.1"},
+           {"OutFile", "meters today.txt"},
            {"Write", "0"},
            {"OnTop", "True"}});
     load();
@@ -109,6 +112,7 @@ TEST_F(Settings, FullStoreRestoresEveryValue) {
     EXPECT_EQ(m_window.outerHeight(), 3560);
     EXPECT_EQ(m_window.outerWidth(), 9165);
     EXPECT_EQ(m_window.ipText(), "127.0.0.1");
+    EXPECT_EQ(m_window.outFileText(), "meters today.txt");
     EXPECT_EQ(m_window.writeCheckValue(), 0);
     EXPECT_TRUE(m_window.stayOnTop());
 }

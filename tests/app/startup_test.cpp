@@ -65,6 +65,8 @@ struct GreetingCase {
     const char* name;
     const char* arguments;
     const char* greeting;
+    // The output file's name an earlier run stored; none when null.
+    const char* storedFile = nullptr;
 };
 
 void PrintTo(const GreetingCase& row, std::ostream* out) {
@@ -76,7 +78,9 @@ class Greeting : public ::testing::TestWithParam<GreetingCase> {};
 TEST_P(Greeting, NamesTheAddressAndTheFileAfterTheCommandLine) {
     const AppPlaces places;
     writeFileBytes(places.work() / "mytoken.txt", "tok");
-    places.storeSettings(kStoredSettings);
+    places.storeSettings(kStoredSettings + (GetParam().storedFile != nullptr
+                                                ? "OutFile=" + std::string(GetParam().storedFile)
+                                                : std::string()));
     WindowRig rig("/opt/quorvane/Quorvane", GetParam().arguments);
     std::string greeting;
     ModalWatcher watcher([&](QWidget& modal) {
@@ -98,7 +102,15 @@ INSTANTIATE_TEST_SUITE_P(
                       GreetingCase{"FileNameKeepsItsBlanks", "127.0.0.1:1 my meters.txt",
                                    "ip 127.0.0.1:1\nWith file my meters.txt"},
                       GreetingCase{"EmptyFileNameStillTwoLines", "127.0.0.1:1 ",
-                                   "ip 127.0.0.1:1\nWith file "}),
+                                   "ip 127.0.0.1:1\nWith file "},
+                      GreetingCase{"NoArgumentsKeepsTheStoredFile", "",
+                                   "ip 127.0.0.2:9\nWith file meters today.txt",
+                                   "meters today.txt"},
+                      GreetingCase{"AddressAloneKeepsTheStoredFile", "127.0.0.1:1",
+                                   "ip 127.0.0.1:1\nWith file meters today.txt",
+                                   "meters today.txt"},
+                      GreetingCase{"FileNameReplacesTheStoredOne", "127.0.0.1:1 out.txt",
+                                   "ip 127.0.0.1:1\nWith file out.txt", "meters today.txt"}),
     rowName<GreetingCase>);
 
 struct VariantCase {

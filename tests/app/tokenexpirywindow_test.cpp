@@ -124,7 +124,7 @@ TEST_P(RefusedToken, FailureNoticeNamesTheExpiryOfAnExpiredToken) {
     rig.window = std::make_unique<app::Quorvanefrm>(app::WindowServices{
         gateway.http(), gateway.replyBox(), rig.clock, rig.locale, rig.zones, *rig.settings,
         "/opt/quorvane/Quorvane", simulator.address().toStdString() + " out.txt",
-        [&gateway] { gateway.endRequest(); }});
+        [&gateway] { gateway.endRequest(); }, {}});
     startUp(rig);
 
     std::vector<std::string> notices;

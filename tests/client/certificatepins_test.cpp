@@ -1,12 +1,17 @@
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <QFile>
 #include <QSslConfiguration>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include "client/clientrig.h"
+#include "client/certificatequestion.h"
 #include "sim/selfsignedcertificate.h"
 
 namespace quorvane::client {
@@ -105,6 +110,7 @@ TEST_F(GatewayCertificate, ForgettingThePinsTrustsTheNewCertificate) {
     simulator.setCloseAfterEachReply(true);
     ASSERT_EQ(get().errorText, "");
     ASSERT_TRUE(simulator.regenerateCertificate());
+    simulator.resetCounters();
     ASSERT_NE(get().errorText, "");
 
     EXPECT_EQ(pins.forgetAll(), 1);
@@ -112,6 +118,54 @@ TEST_F(GatewayCertificate, ForgettingThePinsTrustsTheNewCertificate) {
 
     EXPECT_EQ(outcome.errorText, "");
     EXPECT_EQ(pins.pinned(simulator.address()), simulatorFingerprint());
+}
+
+// Answers every question about a changed certificate with "Keep refusing", noting the pin it
+// named as trusted so far.
+struct RefusingOwner final : CertificateQuestion {
+    bool trustNew(const QString&, const CertificatePins::Details&, const QString& trusted,
+                  const std::optional<CertificatePins::Details>&) override {
+        named.push_back(trusted.toStdString());
+        return false;
+    }
+    std::vector<std::string> named;
+};
+
+// Another copy of the program trusts a certificate for the simulator: it writes the store beside
+// this one's file and renames it over it, as a program in another process does.
+void pinElsewhere(const QString& file, const QString& gateway, const QString& fingerprint) {
+    const QString beside = file + ".other";
+    QFile::remove(beside);
+    ASSERT_TRUE(QFile::copy(file, beside));
+    {
+        QSettings other(beside, QSettings::IniFormat);
+        other.setValue("Certificates/" + gateway, fingerprint);
+    }
+    std::filesystem::rename(beside.toStdString(), file.toStdString());
+}
+
+TEST_F(GatewayCertificate, PinAnotherCopyStoredIsTrustedAndTheQuestionNamesTheStoredPin) {
+    RefusingOwner owner;
+    client = std::make_unique<GatewayClient>(pins, &owner);
+    simulator.setCloseAfterEachReply(true);
+    ASSERT_EQ(get().errorText, "");
+
+    // Trusted by the other copy: read without a question.
+    ASSERT_TRUE(simulator.regenerateCertificate());
+    pinElsewhere(pinFile(), simulator.address(), simulatorFingerprint());
+    EXPECT_EQ(get().errorText, "");
+    EXPECT_EQ(owner.named, std::vector<std::string>{});
+
+    // Another certificate, and the other copy trusts yet another while the question is due: the
+    // question names what the store holds when it is asked.
+    ASSERT_TRUE(simulator.regenerateCertificate());
+    simulator.resetCounters();
+    ASSERT_NE(get().errorText, "");
+    const QString elsewhere = CertificatePins::fingerprint(freshCertificate());
+    pinElsewhere(pinFile(), simulator.address(), elsewhere);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !owner.named.empty(); }, 5000));
+    EXPECT_EQ(owner.named, std::vector<std::string>{elsewhere.toStdString()});
+    EXPECT_EQ(simulator.requestsReceived(), 0);
 }
 
 TEST(CertificatePins, AcceptsOnlyTheCertificateSeenFirst) {

@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace quorvane::testing {
@@ -17,6 +18,8 @@ constexpr const char* kFw76 = "readings-fw7.6.175-production-and-net.json";
 const OutputLines kFw76Lines = {"9/3/2023 12:45:33 PM", "488.9", "452.7", "-36.2 "};
 const OutputLines kRefusedLines = {"Wrong/No IP address", "488.9", "452.7", "-36.2 "};
 constexpr int kBudgetMs = 30000;
+// How soon, with the certificate question unanswered, the output file says the polls fail.
+constexpr int kUnansweredBudgetMs = 5000;
 
 void serveReadings(sim::GatewaySimulator& simulator) {
     simulator.setFixedReply(200, QByteArray::fromStdString(testData(kFw76)));
@@ -34,10 +37,9 @@ QString detailsOf(const QSslCertificate& certificate) {
 struct Owner {
     QString answer = QStringLiteral("cmdKeepRefusing");
     std::function<void()> whileAsked;
-    // Timer ticks to run with the dialog open before answering it.
-    int ticksToWait = 0;
-    // Whether those ticks started nothing: no other dialog, no notice, no request.
-    bool quietWhileAsked = true;
+    // Whether, with the dialog open, the polls went on failing: the output file came back
+    // saying so within five seconds, with no other dialog and no notice.
+    bool failedWhileAsked = true;
     std::vector<QString> dialogs;
     std::vector<std::string> notices;
     int requestsWhenAnswered = -1;
@@ -95,19 +97,18 @@ protected:
                 owner.dialogs.push_back(box->windowTitle() + "\n" + box->text());
                 const std::size_t dialogsBefore = owner.dialogs.size();
                 const std::size_t noticesBefore = owner.notices.size();
-                // Qt holds back the timer whose tick is still running; a tick from elsewhere must
-                // find the cycle busy all the same.
-                for (int tick = 0; tick < owner.ticksToWait; ++tick) {
-                    program.window().Timer1_Timer();
-                }
-                owner.requestsWhenAnswered = requestsReceived();
-                owner.quietWhileAsked =
-                    owner.quietWhileAsked && owner.dialogs.size() == dialogsBefore &&
-                    owner.notices.size() == noticesBefore && owner.requestsWhenAnswered == 0;
                 if (owner.whileAsked) {
                     owner.whileAsked();
                     return;
                 }
+                // Polling goes on under the dialog: the file, taken away, comes back failed.
+                std::filesystem::remove(program.outputFile());
+                const bool failed = program.waitForOutput(
+                    [](const OutputLines& l) { return l == kRefusedLines; }, kUnansweredBudgetMs);
+                owner.requestsWhenAnswered = requestsReceived();
+                owner.failedWhileAsked = owner.failedWhileAsked && failed &&
+                                         owner.dialogs.size() == dialogsBefore &&
+                                         owner.notices.size() == noticesBefore;
                 press(modal, owner.answer.toLatin1().constData());
                 return;
             }
@@ -120,13 +121,12 @@ protected:
     WindowRun program{gateway.address()};
 };
 
-TEST_F(CertificateChange, KeepRefusingAsksOnceAndTrustingGoesOnInTheSameCycle) {
+TEST_F(CertificateChange, UnansweredQuestionFailsEachPollAndTrustingReadsTheNext) {
     startPolling();
     const QString first =
         client::CertificatePins::fingerprint(gateway.firstCertificate().certificate);
     const QString second = renewCertificate();
     Owner owner;
-    owner.ticksToWait = 3;
     const ModalWatcher watcher = answering(owner);
 
     // Refused: each poll fails with the notice; the owner was asked only the first time.
@@ -141,16 +141,16 @@ TEST_F(CertificateChange, KeepRefusingAsksOnceAndTrustingGoesOnInTheSameCycle) {
                second + "\n" + detailsOf(currentCertificate()) + "\n\nTrusted so far\nSHA-256: " +
                first + "\n" + detailsOf(gateway.firstCertificate().certificate))
                   .toStdString());
-    // Three ticks with the dialog open started no cycle.
-    EXPECT_TRUE(owner.quietWhileAsked);
-    owner.ticksToWait = 0;
+    // While it waited, the polls failed quietly and sent nothing.
+    EXPECT_TRUE(owner.failedWhileAsked);
+    EXPECT_EQ(owner.requestsWhenAnswered, 0);
     EXPECT_TRUE(owner.notices[0].starts_with("API Call Failed: Error -2147012727: The gateway "))
         << owner.notices[0];
     EXPECT_EQ(program.output(), kRefusedLines);
     EXPECT_EQ(requestsReceived(), 0);
     EXPECT_EQ(storedPin(), first);
 
-    // Another new certificate is asked about again; trusted, the same request goes on.
+    // Another new certificate is asked about again; trusted, the next poll reads.
     owner.answer = QStringLiteral("cmdTrust");
     const std::size_t noticesBefore = [&] {
         program.click("Stopbtn");
@@ -165,8 +165,9 @@ TEST_F(CertificateChange, KeepRefusingAsksOnceAndTrustingGoesOnInTheSameCycle) {
     EXPECT_NE(owner.dialogs[1].indexOf("SHA-256: " + third + "\n"), -1)
         << owner.dialogs[1].toStdString();
     EXPECT_NE(owner.dialogs[1].indexOf("Trusted so far\nSHA-256: " + first + "\n"), -1);
+    EXPECT_TRUE(owner.failedWhileAsked);
     EXPECT_EQ(owner.requestsWhenAnswered, 0);
-    // No failure in between: the cycle that asked is the one that read.
+    // No notice from the new certificate to the reading: the question was the notice.
     EXPECT_EQ(owner.notices.size(), noticesBefore);
     EXPECT_EQ(storedPin(), third);
     const QSettings stored(QString::fromStdString(program.places().settingsFile().string()),
@@ -201,11 +202,11 @@ TEST_F(CertificateChange, MainWindowClosedWhileAskingEndsAsKeepRefusing) {
     EXPECT_EQ(owner.notices, std::vector<std::string>{});
     EXPECT_EQ(requestsReceived(), 0);
     EXPECT_EQ(storedPin(), first);
-    // The settings were saved as at any close, and the last reading stays in the file.
+    // The settings were saved as at any close; the file says the polls failed.
     EXPECT_NE(readFileBytes(program.places().settingsFile())
                   .find("IP=" + gateway.address().toStdString()),
               std::string::npos);
-    EXPECT_EQ(program.output(), kFw76Lines);
+    EXPECT_EQ(program.output(), kRefusedLines);
 }
 
 // The built program against a gateway on the IPv6 loopback address: readings arrive, and the

@@ -19,6 +19,8 @@
 #    of the user's session saves its settings;
 #  - a gateway restarted on the same port ten times, just after a reply or while a request waits
 #    for one, is asked again within 2 s each time;
+#  - WM_CLOSE while a failure notice, the "error" box or the certificate question is up ends the
+#    program within 2 s with its settings saved;
 #  - on a screen of 120 dots per inch, the stored twips give the same outer size and place.
 # Usage: check-windows-package.sh ZIP SIMULATOR WINDOWSPROBE
 # Environment: WINEPREFIX (a prepared prefix, best with a virtual desktop), DISPLAY.
@@ -222,6 +224,19 @@ expect "stored IP" "$(registry_value Settings IP)" "REG_SZ 127.0.0.1:$port"
 expect "stored Write" "$(registry_value Settings Write)" "REG_SZ 1"
 expect "stored OnTop" "$(registry_value Settings OnTop)" "REG_SZ True"
 
+# Waits until FILE holds a reading: four lines, the first a time stamp. While the certificate
+# question waits, the file already says "Wrong/No IP address".
+wait_for_time_stamp() {
+    for _ in $(seq 300); do
+        if wait_for_reading "$1" && [[ "$(head -n 1 "$1" | tr -d '\r')" != "Wrong/No IP address" ]]
+        then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
 step "a changed certificate, refused with Esc"
 # --- A changed certificate -------------------------------------------------------------------
 stop_simulator
@@ -265,7 +280,7 @@ start_program Quorvane.exe "127.0.0.1:$port" "$output"
 dialog=$(probe find "$title" 60)
 if [[ -n "$dialog" ]]; then
     probe keys "$dialog" alt+t >/dev/null
-    if wait_for_reading "$folder/$output"; then
+    if wait_for_time_stamp "$folder/$output"; then
         pass "after Alt+T readings from the renewed gateway reach $output"
     else
         fail "no reading after Alt+T"
@@ -378,6 +393,66 @@ if openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/gateway.key" -out "$
 else
     fail "openssl made no certificate for the restarted gateway"
 fi
+
+step "WM_CLOSE under a notice, the \"error\" box and the certificate question"
+# --- WM_CLOSE under a notice, the "error" box and the certificate question ----------------------
+# Each on a gateway of its own: the program ends within 2 s of WM_CLOSE, with its settings saved
+# (that gateway's address in place of the stored one), as a close at any other time ends it; the
+# question is answered as "Keep refusing", so the pin stays.
+printf '{"error":"busy"}' >"$work/error-reply.json"
+close_under_modal() { # close_under_modal WHAT TITLE [SIMULATOR-OPTIONS...]
+    local what=$1 title=$2 modal="" pin="00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF"
+    start_simulator 0 "${@:3}"
+    if [[ -z "$port" ]]; then
+        fail "WM_CLOSE under $what: the simulator did not start"
+        return
+    fi
+    reg_add IP REG_SZ 127.0.0.9
+    if [[ "$title" == "New gateway certificate" ]]; then
+        "$wine" reg add 'HKCU\Software\Quorvane\Quorvane\Certificates' /v "127.0.0.1:$port" \
+            /t REG_SZ /d "$pin" /f >/dev/null 2>&1
+    fi
+    start_program Quorvane.exe "127.0.0.1:$port" close-check.txt
+    # The start-up notices come first; the window wanted is the one polling opens.
+    for _ in $(seq 60); do
+        [[ -z "$window" ]] && break
+        if [[ "$title" == "New gateway certificate" ]] || grep -q "GET" "$work/simulator.log"; then
+            modal=$(probe findexact "$title" 1)
+            [[ -n "$modal" && "$modal" != "$window" ]] && break
+        fi
+        modal=""
+        sleep 0.5
+    done
+    if [[ -z "$modal" ]]; then
+        fail "WM_CLOSE under $what: no window '$title' came up"
+        [[ -n "$window" ]] && close_program "Quorvane.exe without $what"
+        stop_simulator
+        return
+    fi
+    probe close "$window" >/dev/null
+    for _ in $(seq 20); do
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$program_pid" 2>/dev/null; then
+        fail "Quorvane.exe still runs 2 s after WM_CLOSE under $what"
+        kill "$program_pid"
+    else
+        wait "$program_pid"
+        expect "exit status after WM_CLOSE under $what" "$?" 0
+        expect "IP saved at WM_CLOSE under $what" "$(registry_value Settings IP)" \
+            "REG_SZ 127.0.0.1:$port"
+        if [[ "$title" == "New gateway certificate" ]]; then
+            expect "the pin kept at WM_CLOSE under $what" \
+                "$(registry_value Certificates "127.0.0.1:$port")" "REG_SZ $pin"
+        fi
+    fi
+    program_pid=
+    stop_simulator
+}
+close_under_modal "a failure notice" "Message (auto closes)" --status 500
+close_under_modal 'the "error" box' "Quorvane" --body "$work/error-reply.json"
+close_under_modal "the certificate question" "New gateway certificate"
 
 step "at 120 dots per inch"
 # --- At 120 dots per inch -----------------------------------------------------------------------

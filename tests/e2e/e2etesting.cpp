@@ -140,7 +140,7 @@ WindowRun::WindowRun(const QString& gatewayAddress, const std::string& token)
     m_window = std::make_unique<app::Quorvanefrm>(app::WindowServices{
         m_gateway.http(), m_gateway.replyBox(), m_clock, m_locale, m_zones, *m_settings,
         "/usr/bin/Quorvane", gatewayAddress.toStdString() + " out.txt",
-        [this] { m_gateway.endRequest(); }});
+        [this] { m_gateway.endRequest(); }, [this] { return m_gateway.failureAwaitsOwner(); }});
 }
 
 WindowRun::~WindowRun() {

@@ -3,6 +3,7 @@
 // its command line, so a setting that fails to come back never sends anything elsewhere.
 
 #include "e2etesting.h"
+#include "support/supporttest.h"
 
 #include <QSettings>
 #include <QTest>
@@ -54,7 +55,7 @@ struct SettingsAcrossStarts : ::testing::Test {
     sim::GatewaySimulator simulator;
 };
 
-TEST_F(SettingsAcrossStarts, AFirstRunClosedBySigtermStoresAllSevenKeys) {
+TEST_F(SettingsAcrossStarts, AFirstRunClosedBySigtermStoresEveryKey) {
     ProgramRun run;
     std::filesystem::remove(run.settingsFile());
     run.start(commandLine());
@@ -79,28 +80,33 @@ TEST_F(SettingsAcrossStarts, AFirstRunClosedBySigtermStoresAllSevenKeys) {
     EXPECT_LT(std::stoi(saved["Height"]), 2160);
     saved.erase("Width");
     saved.erase("Height");
-    // The command line's address, writing off, not on top.
-    EXPECT_EQ(saved, (Stored{{"IP", address()}, {"Write", "0"}, {"OnTop", "False"}}));
+    // The command line's address and file, writing off, not on top.
+    EXPECT_EQ(
+        saved,
+        (Stored{{"IP", address()}, {"OutFile", "out.txt"}, {"Write", "0"}, {"OnTop", "False"}}));
     EXPECT_TRUE(run.output().empty());
 }
 
-TEST_F(SettingsAcrossStarts, TheNextStartRestoresWhatTheLastOneStored) {
+TEST_F(SettingsAcrossStarts, AStartWithoutArgumentsRestoresWhatTheLastOneStored) {
     ProgramRun run;
     // As an earlier run left them: both panels, stay on top, writing on.
     writeFileBytes(run.settingsFile(), "[Settings]\nTop=150\nLeft=300\nHeight=3560\nWidth=9165\n"
                                        "IP=127.0.0.1:1\nWrite=1\nOnTop=True\n");
-    run.start(commandLine());
+    run.setOutputFile("meter readings.txt");
+    run.start({simulator.address(), QStringLiteral("meter readings.txt")});
     ASSERT_TRUE(run.waitForOutput(hasReading, kStartUpBudgetMs));
     ASSERT_TRUE(terminate(run));
     // Ticking the write box at start narrows the window to the phase panel's width.
-    const Stored saved{{"Top", "150"},    {"Left", "300"}, {"Height", "3560"}, {"Width", "5265"},
-                       {"IP", address()}, {"Write", "1"},  {"OnTop", "True"}};
+    const Stored saved{{"Top", "150"},    {"Left", "300"},   {"Height", "3560"},
+                       {"Width", "5265"}, {"IP", address()}, {"OutFile", "meter readings.txt"},
+                       {"Write", "1"},    {"OnTop", "True"}};
     EXPECT_EQ(storedSettings(run.settingsFile()), saved);
 
-    // A reply with another time stamp: the output file shows it only if writing came back on.
+    // A reply with another time stamp: the output file shows it only if writing came back on,
+    // and the address and the file came back from the store.
     const std::string firstStamp = run.output().at(0);
     serve("readings-fw8.2.4345-production-and-net.json");
-    run.start(commandLine());
+    run.start({});
     ASSERT_TRUE(run.waitForOutput(
         [&firstStamp](const OutputLines& shown) {
             return hasReading(shown) && shown[0] != firstStamp;
@@ -108,6 +114,8 @@ TEST_F(SettingsAcrossStarts, TheNextStartRestoresWhatTheLastOneStored) {
         kStartUpBudgetMs));
     ASSERT_TRUE(terminate(run));
     EXPECT_EQ(storedSettings(run.settingsFile()), saved);
+    EXPECT_EQ(namesIn(run.workFolder()),
+              (std::vector<std::string>{"meter readings.txt", "mytoken.txt"}));
 }
 
 } // namespace

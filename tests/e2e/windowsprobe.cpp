@@ -3,6 +3,7 @@
 //
 //   windowsprobe find TITLE-START [SECONDS]   waits for a top-level window whose title starts so;
 //                                             prints its handle
+//   windowsprobe findexact TITLE [SECONDS]    the same for a window titled exactly TITLE
 //   windowsprobe size HANDLE                  outer width and height in twips
 //   windowsprobe place HANDLE                 outer left and top edge in twips
 //   windowsprobe topmost HANDLE               1 while it is a topmost window, else 0
@@ -35,6 +36,7 @@ namespace {
 
 struct Search {
     std::wstring titleStart;
+    bool exact = false;
     HWND found = nullptr;
 };
 
@@ -55,14 +57,17 @@ std::string utf8(const std::wstring& text) {
     return result;
 }
 
-HWND findWindow(const std::wstring& titleStart) {
-    Search search{titleStart};
+HWND findWindow(const std::wstring& titleStart, bool exact = false) {
+    Search search{titleStart, exact};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
             auto* wanted = reinterpret_cast<Search*>(data);
             wchar_t title[256] = {};
             GetWindowTextW(window, title, 256);
-            if (IsWindowVisible(window) && std::wstring(title).rfind(wanted->titleStart, 0) == 0) {
+            const std::wstring shown(title);
+            const bool matches = wanted->exact ? shown == wanted->titleStart
+                                               : shown.rfind(wanted->titleStart, 0) == 0;
+            if (IsWindowVisible(window) && matches) {
                 wanted->found = window;
                 return FALSE;
             }
@@ -180,9 +185,11 @@ int main(int argc, char** argv) {
         return usage();
     }
     const std::string command = argv[1];
-    if (command == "find" && argc >= 3) {
+    if ((command == "find" || command == "findexact") && argc >= 3) {
         const std::wstring title = wide(argv[2]);
-        HWND window = waitFor([&] { return findWindow(title); }, seconds(argc, argv, 3, 30));
+        const bool exact = command == "findexact";
+        HWND window =
+            waitFor([&] { return findWindow(title, exact); }, seconds(argc, argv, 3, 30));
         if (window == nullptr) {
             return 1;
         }
