@@ -112,7 +112,7 @@ if ((energy)); then
     evening=$(date -d 21:00 +%s)
     wait_for "[[ -f '$history' && \$(tail -n 1 '$history' | cut -d, -f1) -ge $evening ]]" 1800
     xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+e
-    energy_window=$(xdotool search --sync --onlyvisible --name '^Quorvane . Energy$')
+    energy_window=$(xdotool search --sync --onlyvisible --name '^Quorvane .+ Energy$')
     next_reading
     next_reading
     import -window "$energy_window" -strip "$output"
