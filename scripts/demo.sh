@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Shows Quorvane at work without a solar gateway: installs what building needs, builds the
 # program and the gateway simulator, starts the simulator on 127.0.0.1 with a whole day passing
-# in a few minutes, and the program against it. Everything runs in a scratch folder with its own
-# settings store and token file, so the user's settings, token and certificate pins are never
-# touched, and nothing leaves this machine.
+# in a few minutes, and the program against it, with the energy window open and filling as the
+# simulated day passes. At the end it prints the energy of each simulated day from the program's
+# history (Quorvane --energy). Everything runs in a scratch folder with its own settings store,
+# data folder (the energy history) and token file, so the user's settings, history, token and
+# certificate pins are never touched, and nothing leaves this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,11 +15,12 @@ Usage: scripts/demo.sh [--headless SECONDS] [--speed FACTOR] [--start HH:MM]
                        [--build-dir DIR] [--keep]
 
   --headless SECONDS  run without a window (QT_QPA_PLATFORM=offscreen) for SECONDS and print
-                      the output file every 5 seconds instead
+                      the output file every 5 seconds instead; either way the energy of each
+                      simulated day follows at the end
   --speed FACTOR      simulated seconds per real second (default 600: a day in 2.4 minutes)
   --start HH:MM       simulated time of day at the start (default 04:00, before sunrise)
   --build-dir DIR     build folder (default build)
-  --keep              keep the scratch folder (settings, token, output file) at the end
+  --keep              keep the scratch folder (settings, history, token, output file) at the end
 EOF
 }
 
@@ -66,8 +69,9 @@ cmake --build "$build" -j "$(nproc)" --target Quorvane quorvane-gateway-sim
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-demo.XXXXXX")
 config="$scratch/config"
+data="$scratch/data"
 work="$scratch/work"
-mkdir -p "$config/Quorvane" "$work"
+mkdir -p "$config/Quorvane" "$data" "$work"
 simulator_pid=""
 program_pid=""
 
@@ -120,11 +124,46 @@ printf '[Settings]\nTop=600\nLeft=600\nHeight=3560\nWidth=9165\nIP=%s\nWrite=1\n
 program="$PWD/$build/bin/Quorvane"
 [[ "$build" = /* ]] && program="$build/bin/Quorvane"
 cd "$work"
-export XDG_CONFIG_HOME="$config"
+export XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$data"
+
+# The energy of each simulated day, from the history the program kept in the scratch folder.
+show_energy() {
+    local days=("$data"/Quorvane/history/*.csv)
+    if [[ ! -e "${days[0]}" ]]; then
+        echo "No energy history was written."
+        return
+    fi
+    echo "Energy of each simulated day (Quorvane --energy DAY; whole Wh, complete = the"
+    echo "program read the whole day):"
+    "$program" --energy "$(basename "${days[0]}" .csv)" | head -n 1
+    local day
+    for day in "${days[@]}"; do
+        "$program" --energy "$(basename "$day" .csv)" | tail -n +2
+    done
+}
+
+# Opens the energy window with Ctrl+E once the main window polls (the start-up notices are
+# gone when the first reading reaches the output file); X11 only, by xdotool.
+open_energy_window() {
+    for ((tries = 0; tries < 300; tries++)); do
+        [[ -s out.txt ]] && break
+        kill -0 "$program_pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    local window
+    window=$(xdotool search --onlyvisible --name '^QuorvaneT' 2>/dev/null | head -n 1) || true
+    if [[ -z "$window" ]]; then
+        echo "demo.sh: main window not found; press Ctrl+E in it for the energy window." >&2
+        return 0
+    fi
+    xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+e 2>/dev/null || true
+}
 
 echo "Gateway simulator on $address, one real second = $speed simulated seconds."
 echo "Quorvane first shows the token it read and a greeting (five seconds each, or press OK),"
-echo "then polls once a second and writes each reading to out.txt."
+echo "then polls once a second and writes each reading to out.txt. Each simulated minute"
+echo "it reads adds to the energy history, which the energy window draws (Ctrl+E, or a"
+echo "double-click on Production or Consumption)."
 
 if [[ -z "$headless" ]]; then
     echo "For the settings panel (address, output file, token): right-click a label, then"
@@ -132,8 +171,14 @@ if [[ -z "$headless" ]]; then
     # In the background, so that a signal to this script ends the program through cleanup.
     "$program" "$address" out.txt &
     program_pid=$!
+    if [[ -n "${DISPLAY:-}" ]] && command -v xdotool >/dev/null; then
+        open_energy_window
+    else
+        echo "Press Ctrl+E in the main window for the energy window."
+    fi
     wait "$program_pid" || true
     program_pid=""
+    show_energy
     exit 0
 fi
 
@@ -179,3 +224,4 @@ distinct=$(printf '%s\n' "${stamps[@]}" | grep -v -e '^Wrong/No IP address$' | s
 imports=$(printf '%s\n' "${directions[@]}" | grep -c '^import$' || true)
 exports=$(printf '%s\n' "${directions[@]}" | grep -c '^export$' || true)
 echo "Seen: $distinct different readings; $imports printouts importing, $exports exporting."
+show_energy

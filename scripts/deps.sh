@@ -24,10 +24,11 @@ clang=(clang libclang-rt-14-dev libgtest-dev libgmock-dev)
 
 # Usage: scripts/deps.sh [--minimal | --bench | --windows | --clang | --all]
 #   (none)     building and the native test suite (scripts/test.sh)
-#   --minimal  building the program and the simulator alone (scripts/demo.sh)
+#   --minimal  building the program and the simulator alone, and xdotool, which opens the
+#              energy window in scripts/demo.sh
 case "${1:-}" in
     "") packages=("${build[@]}" "${tests[@]}") ;;
-    --minimal) packages=("${build[@]}" libgtest-dev libgmock-dev) ;;
+    --minimal) packages=("${build[@]}" libgtest-dev libgmock-dev xdotool) ;;
     --bench) packages=("${build[@]}" "${tests[@]}" "${bench[@]}") ;;
     --windows) packages=("${build[@]}" "${tests[@]}" "${windows[@]}") ;;
     --clang) packages=("${build[@]}" "${tests[@]}" "${clang[@]}") ;;

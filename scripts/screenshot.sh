@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# Takes the README's picture: Quorvane against the gateway simulator on 127.0.0.1, at midday
+# Takes the README's pictures: Quorvane against the gateway simulator on 127.0.0.1, at midday
 # (exporting), under a virtual X display, with the phase and settings panels shown and a few
-# readings in. Needs a build of Quorvane and quorvane-gateway-sim, xvfb-run, ImageMagick's
-# import and xdotool (scripts/deps.sh installs them).
+# readings in; with --energy, the energy window's day view instead, after the simulator has run
+# a day from 04:00 to 21:00 at 600 times real time. Needs a build of Quorvane and
+# quorvane-gateway-sim, xvfb-run, ImageMagick's import and xdotool (scripts/deps.sh installs
+# them).
 #
-# Usage: scripts/screenshot.sh [--build-dir DIR] [--output FILE]   (default build, docs/screenshot.png)
+# Usage: scripts/screenshot.sh [--energy] [--build-dir DIR] [--output FILE]
+#        (default build, docs/screenshot.png or docs/screenshot-energy.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="build"
-output="docs/screenshot.png"
+output=""
+energy=0
 inside=0
 while (($#)); do
     case "$1" in
+    --energy) energy=1; shift ;;
     --build-dir) build="${2:?--build-dir needs a folder}"; shift 2 ;;
     --output) output="${2:?--output needs a file name}"; shift 2 ;;
     # Internal: this script again, inside xvfb-run.
@@ -20,6 +25,10 @@ while (($#)); do
     *) echo "screenshot.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
+if [[ -z "$output" ]]; then
+    output="docs/screenshot.png"
+    ((energy)) && output="docs/screenshot-energy.png"
+fi
 [[ "$build" = /* ]] || build="$PWD/$build"
 [[ "$output" = /* ]] || output="$PWD/$output"
 
@@ -29,8 +38,11 @@ if ((!inside)); then
     done
     cmake --build "$build" --target Quorvane quorvane-gateway-sim >/dev/null
     mkdir -p "$(dirname "$output")"
+    mode=()
+    ((energy)) && mode=(--energy)
     exec xvfb-run -a -s "-screen 0 1024x768x24" \
-        "$PWD/scripts/screenshot.sh" --inside-display --build-dir "$build" --output "$output"
+        "$PWD/scripts/screenshot.sh" --inside-display --build-dir "$build" --output "$output" \
+        "${mode[@]}"
 fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-screenshot.XXXXXX")
@@ -60,7 +72,10 @@ wait_for() {
 }
 
 : >"$scratch/simulator.out"
-"$build/bin/quorvane-gateway-sim" --speed 1 --start 12:30 \
+speed=1
+start=12:30
+((energy)) && speed=600 && start=04:00
+"$build/bin/quorvane-gateway-sim" --speed "$speed" --start "$start" \
     >"$scratch/simulator.out" 2>"$scratch/simulator.err" &
 simulator_pid=$!
 wait_for '[[ $(wc -l <"$scratch/simulator.out") -ge 3 ]]' 300
@@ -91,6 +106,19 @@ next_reading() {
 next_reading
 next_reading
 window=$(xdotool search --sync --onlyvisible --name '^QuorvaneT V')
+if ((energy)); then
+    # The simulated day in the history until 21:00, then the energy window by its shortcut.
+    history="$scratch/data/Quorvane/history/$(date +%F).csv"
+    evening=$(date -d 21:00 +%s)
+    wait_for "[[ -f '$history' && \$(tail -n 1 '$history' | cut -d, -f1) -ge $evening ]]" 1800
+    xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+e
+    energy_window=$(xdotool search --sync --onlyvisible --name '^Quorvane .+ Energy$')
+    next_reading
+    next_reading
+    import -window "$energy_window" -strip "$output"
+    echo "Wrote $output ($(identify -format '%wx%h' "$output"))"
+    exit 0
+fi
 # 9165 by 3560 twips at 15 twips a pixel; without a window manager there is no frame.
 xdotool windowsize "$window" 611 237
 next_reading

@@ -21,11 +21,20 @@ AppPlaces::AppPlaces() : m_previous(std::filesystem::current_path()) {
     // QSettings reads XDG_CONFIG_HOME once per process; this keeps every test of a run apart.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(m_config.path().string()));
+    // The energy history and other local data: read again at each use.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    m_previousData = data != nullptr ? std::optional<std::string>(data) : std::nullopt;
+    ::setenv("XDG_DATA_HOME", dataFolder().c_str(), 1);
     std::filesystem::current_path(m_work.path());
 }
 
 AppPlaces::~AppPlaces() {
     std::filesystem::current_path(m_previous);
+    if (m_previousData) {
+        ::setenv("XDG_DATA_HOME", m_previousData->c_str(), 1);
+    } else {
+        ::unsetenv("XDG_DATA_HOME");
+    }
 }
 
 std::filesystem::path AppPlaces::settingsFile() const {

@@ -11,12 +11,14 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quorvane::testing {
 
-// One test's own places: the settings store (XDG_CONFIG_HOME) and the working folder, both
-// fresh temp folders; the test runs inside the working folder.
+// One test's own places: the settings store (XDG_CONFIG_HOME), the local data (XDG_DATA_HOME,
+// where the energy history lies) and the working folder, all fresh temp folders; the test runs
+// inside the working folder.
 class AppPlaces {
 public:
     AppPlaces();
@@ -25,6 +27,8 @@ public:
     AppPlaces& operator=(const AppPlaces&) = delete;
 
     const std::filesystem::path& work() const { return m_work.path(); }
+    // $XDG_DATA_HOME, made when the program first writes there.
+    std::filesystem::path dataFolder() const { return m_config.path() / "data"; }
     // $XDG_CONFIG_HOME/Quorvane/Quorvane.conf
     std::filesystem::path settingsFile() const;
     // Writes section "Settings" of the store as a user's earlier run would have left it.
@@ -34,6 +38,7 @@ private:
     TempDir m_config;
     TempDir m_work;
     std::filesystem::path m_previous;
+    std::optional<std::string> m_previousData;
 };
 
 // Calls the handler with each modal window once its modal loop runs, so that a test can look at
