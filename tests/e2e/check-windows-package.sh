@@ -415,9 +415,11 @@ else
         if [[ -n "$energy_window" ]]; then
             pass "Ctrl+E on the main window opens the energy window"
             read -r width height <<<"$(probe size "$energy_window")"
-            ((${width:-0} > 0 && ${height:-0} > 0)) &&
-                pass "the energy window is $width x $height twips" ||
+            if ((${width:-0} > 0 && ${height:-0} > 0)); then
+                pass "the energy window is $width x $height twips"
+            else
                 fail "the energy window's size is '$width x $height'"
+            fi
         else
             fail "Ctrl+E on the main window opened no energy window"
         fi
