@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows check:
-#  1. builds quorvane_core natively (the core-only preset, build-core/) and fails if its library
-#     holds a Qt symbol;
+#  1. builds the core's libraries natively (the core-only preset, build-core/) and fails if any
+#     of them holds a Qt symbol;
 #  2. builds for Windows with MinGW-w64 into build-windows/: the whole program, its Windows window
 #     tests and the core's tests when a Qt for MinGW-w64 is at hand (the windows-qt preset),
 #     otherwise the core and its tests only (the windows preset);
@@ -120,19 +120,27 @@ show_errors() {
 
 # --- 1. The native core holds no Qt -------------------------------------------------------
 section "Native core (build-core/)"
-native_lib="$native_dir/lib/libquorvane_core.a"
+# The core is one static library a folder; quorvane_core names them all.
+core_libraries=(quorvane_support quorvane_gateway quorvane_reading quorvane_history)
 if cmake --preset core-only >"$work/native-configure.log" 2>&1 &&
-    build "$native_dir" "$native_dir/windows-check-build.log" --target quorvane_core; then
-    qt_symbols=$(nm -C "$native_lib" |
-        grep -E '(^|[^A-Za-z0-9_])(Q[A-Z][A-Za-z0-9_]*|qt_[A-Za-z0-9_]*)' || true)
-    if [[ -z "$qt_symbols" ]]; then
-        pass "native quorvane_core has no Qt symbol"
-    else
-        fail "native quorvane_core has Qt symbols"
-        printf '%s\n' "$qt_symbols" | head -20 | sed 's/^/    /'
-    fi
+    build "$native_dir" "$native_dir/windows-check-build.log" --target "${core_libraries[@]}"; then
+    for library in "${core_libraries[@]}"; do
+        native_lib="$native_dir/lib/lib$library.a"
+        if [[ ! -f "$native_lib" ]]; then
+            fail "native $library: no ${native_lib#"$root"/}"
+            continue
+        fi
+        qt_symbols=$(nm -C "$native_lib" |
+            grep -E '(^|[^A-Za-z0-9_])(Q[A-Z][A-Za-z0-9_]*|qt_[A-Za-z0-9_]*)' || true)
+        if [[ -z "$qt_symbols" ]]; then
+            pass "native $library has no Qt symbol"
+        else
+            fail "native $library has Qt symbols"
+            printf '%s\n' "$qt_symbols" | head -20 | sed 's/^/    /'
+        fi
+    done
 else
-    fail "native quorvane_core build"
+    fail "native core build (${core_libraries[*]})"
     tail -20 "$work/native-configure.log"
     show_errors "$native_dir/windows-check-build.log"
 fi

@@ -8,6 +8,7 @@
 #include "app/errorreplybox.h"
 #include "app/historyfolder.h"
 #include "app/formlayout.h"
+#include "app/programicon.h"
 #include "app/qtplatform.h"
 #include "app/quorvanefrm.h"
 #include "app/settings.h"
@@ -27,10 +28,8 @@
 #include <QDateTime>
 #include <QFontMetricsF>
 #include <QLineEdit>
-#include <QIcon>
 #include <QLocale>
 #include <QSettings>
-#include <QSize>
 #include <QTimer>
 #include <ctime>
 #include <iostream>
@@ -95,15 +94,6 @@ int printEnergy(char* programName, const std::optional<std::string>& argument,
 
 // How long the notice that the energy history cannot be written stays up, in milliseconds.
 constexpr std::int32_t kHistoryNoticeTime = 15000;
-
-// The program's icon in every size the program carries (data/icons, built into the executable).
-QIcon programIcon() {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/quorvane-%1.png").arg(size), QSize(size, size));
-    }
-    return icon;
-}
 
 // `arguments`: the program's arguments after its options.
 int runWindow(char* programName, const std::vector<std::string>& arguments) {

@@ -20,7 +20,7 @@
 //   windowsprobe box TITLE [SECONDS]          the same for the message box titled TITLE
 //   windowsprobe detached EXE ARGUMENT...     starts EXE as Explorer does, without a console or
 //                                             standard handles; prints nothing
-//   windowsprobe keys HANDLE esc|alt+t        brings the window to the front and types the keys
+//   windowsprobe keys HANDLE esc|alt+t|ctrl+e brings the window to the front and types the keys
 //   windowsprobe gone TITLE-START [SECONDS]   waits until no such window is left
 //   windowsprobe close HANDLE                 posts WM_CLOSE
 // Exits 1 when what it waits for does not come.
@@ -291,6 +291,9 @@ int main(int argc, char** argv) {
             pressed = {VK_ESCAPE};
         } else if (keys == "alt+t") {
             pressed = {VK_MENU, 'T'};
+        } else if (keys == "ctrl+e") {
+            // The left Ctrl key itself: Qt reads the modifier from VK_LCONTROL's state.
+            pressed = {VK_LCONTROL, 'E'};
         } else {
             return usage();
         }
