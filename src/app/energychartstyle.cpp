@@ -2,6 +2,10 @@
 
 #include "reading/boxes.h"
 
+#include <QLocale>
+#include <QPainter>
+#include <QPen>
+#include <QPointF>
 #include <algorithm>
 #include <cmath>
 
@@ -75,6 +79,54 @@ int scaleDecimals(const Scale& scale) {
         ++decimals;
     }
     return decimals;
+}
+
+double gap(const QFontMetricsF& metrics) {
+    return metrics.averageCharWidth();
+}
+
+QString valueLabel(double value, int decimals) {
+    return QLocale().toString(value, 'f', decimals);
+}
+
+QSize chartSizeHint(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    return QSize(qRound(metrics.averageCharWidth() * 110), qRound(metrics.height() * 20));
+}
+
+QSize chartMinimumSizeHint(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    return QSize(qRound(metrics.averageCharWidth() * 40), qRound(metrics.height() * 8));
+}
+
+double valueAxisRoom(const QFontMetricsF& metrics, const Scale& scale, const QString& unit) {
+    const int decimals = scaleDecimals(scale);
+    double labelWidth = metrics.horizontalAdvance(unit);
+    for (double value = 0.0; value <= scale.top + scale.step / 2; value += scale.step) {
+        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(valueLabel(value, decimals)));
+    }
+    return gap(metrics) + labelWidth + gap(metrics);
+}
+
+void drawValueAxis(QPainter& painter, const QRectF& plot, const QFontMetricsF& metrics,
+                   const Scale& scale, const QString& unit, const QPalette& colours) {
+    const int decimals = scaleDecimals(scale);
+    const QColor grid = gridColour(colours);
+    const QColor text = colours.color(QPalette::Text);
+    const double labelRight = plot.left() - gap(metrics);
+    painter.setPen(text);
+    painter.drawText(QRectF(0, 0, labelRight, metrics.height()), Qt::AlignRight | Qt::AlignVCenter,
+                     unit);
+    const int steps = static_cast<int>(std::lround(scale.top / scale.step));
+    for (int i = 0; i <= steps; ++i) {
+        const double value = i * scale.step;
+        const double y = plot.bottom() - value / scale.top * plot.height();
+        painter.setPen(QPen(grid, 0));
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        painter.setPen(text);
+        painter.drawText(QRectF(0, y - metrics.height() / 2, labelRight, metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, valueLabel(value, decimals));
+    }
 }
 
 } // namespace quorvane::app::chartstyle

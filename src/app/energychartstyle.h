@@ -1,7 +1,14 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QPalette>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+class QPainter;
 
 // What the energy window's two charts share: their colours and their value scale.
 namespace quorvane::app::chartstyle {
@@ -29,5 +36,18 @@ Scale niceScale(double highest, int mostSteps);
 
 // How many decimals the labels of a scale need to tell its ticks apart (0 to 3).
 int scaleDecimals(const Scale& scale);
+
+// The room between a chart's texts and its plot: a character's width.
+double gap(const QFontMetricsF& metrics);
+// A value axis label in the locale's numbers.
+QString valueLabel(double value, int decimals);
+// A chart's wished and least size, in the lines and characters of `font`.
+QSize chartSizeHint(const QFont& font);
+QSize chartMinimumSizeHint(const QFont& font);
+// The room left of the plot for the value axis: its labels or its `unit`, with a gap each side.
+double valueAxisRoom(const QFontMetricsF& metrics, const Scale& scale, const QString& unit);
+// Draws the value axis left of `plot`: `unit` above, a faint grid line and a label each step.
+void drawValueAxis(QPainter& painter, const QRectF& plot, const QFontMetricsF& metrics,
+                   const Scale& scale, const QString& unit, const QPalette& colours);
 
 } // namespace quorvane::app::chartstyle

@@ -17,6 +17,8 @@
 
 namespace quorvane::app {
 
+using chartstyle::gap;
+
 namespace {
 
 constexpr double kSecondsPerHour = 3600.0;
@@ -27,16 +29,8 @@ constexpr int kMostValueSteps = 5;
 constexpr int kHourSteps[] = {1, 2, 3, 4, 6, 8, 12};
 
 // The room around texts and ticks, in multiples of the font's average character width.
-double gap(const QFontMetricsF& metrics) {
-    return metrics.averageCharWidth();
-}
-
 QString hourLabel(std::int64_t time) {
     return QLocale().toString(QDateTime::fromSecsSinceEpoch(time).time(), QLocale::ShortFormat);
-}
-
-QString valueLabel(double value, int decimals) {
-    return QLocale().toString(value, 'f', decimals);
 }
 
 } // namespace
@@ -102,24 +96,17 @@ void EnergyDayChart::select(int index) {
 }
 
 QSize EnergyDayChart::sizeHint() const {
-    const QFontMetricsF metrics(font());
-    return QSize(qRound(metrics.averageCharWidth() * 110), qRound(metrics.height() * 20));
+    return chartstyle::chartSizeHint(font());
 }
 
 QSize EnergyDayChart::minimumSizeHint() const {
-    const QFontMetricsF metrics(font());
-    return QSize(qRound(metrics.averageCharWidth() * 40), qRound(metrics.height() * 8));
+    return chartstyle::chartMinimumSizeHint(font());
 }
 
 QRectF EnergyDayChart::plotArea() const {
     const QFontMetricsF metrics(font());
     const chartstyle::Scale scale = chartstyle::niceScale(m_highestKw, kMostValueSteps);
-    const int decimals = chartstyle::scaleDecimals(scale);
-    double labelWidth = metrics.horizontalAdvance(QStringLiteral("kW"));
-    for (double value = 0.0; value <= scale.top + scale.step / 2; value += scale.step) {
-        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(valueLabel(value, decimals)));
-    }
-    const double left = gap(metrics) + labelWidth + gap(metrics);
+    const double left = chartstyle::valueAxisRoom(metrics, scale, QStringLiteral("kW"));
     const double top = metrics.height() * 1.5;
     const double right =
         std::max(gap(metrics) * 2, metrics.horizontalAdvance(hourLabel(m_day->dayEnd)) / 2 + 2);
@@ -168,26 +155,12 @@ void EnergyDayChart::paintEvent(QPaintEvent* /*event*/) {
         return;
     }
     const chartstyle::Scale scale = chartstyle::niceScale(m_highestKw, kMostValueSteps);
-    const int decimals = chartstyle::scaleDecimals(scale);
     const auto yOf = [&](double kw) { return plot.bottom() - kw / scale.top * plot.height(); };
     const QColor gridColour = chartstyle::gridColour(colours);
     const QColor textColour = colours.color(QPalette::Text);
 
     // The kW axis: a grid line and a label at each step, the unit above.
-    painter.setPen(textColour);
-    painter.drawText(QRectF(0, 0, plot.left() - gap(metrics), metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("kW"));
-    const int steps = static_cast<int>(std::lround(scale.top / scale.step));
-    for (int i = 0; i <= steps; ++i) {
-        const double value = i * scale.step;
-        const double y = yOf(value);
-        painter.setPen(QPen(gridColour, 0));
-        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        painter.setPen(textColour);
-        painter.drawText(
-            QRectF(0, y - metrics.height() / 2, plot.left() - gap(metrics), metrics.height()),
-            Qt::AlignRight | Qt::AlignVCenter, valueLabel(value, decimals));
-    }
+    chartstyle::drawValueAxis(painter, plot, metrics, scale, QStringLiteral("kW"), colours);
 
     // The local-time axis: a tick each hour from the day's start, labelled in local time, so
     // that a daylight-saving day shows its 23 or 25 hours.

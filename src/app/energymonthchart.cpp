@@ -17,6 +17,8 @@
 
 namespace quorvane::app {
 
+using chartstyle::gap;
+
 namespace {
 
 constexpr double kWhPerKwh = 1000.0;
@@ -25,14 +27,6 @@ constexpr int kMostValueSteps = 5;
 constexpr int kDaySteps[] = {1, 2, 5, 10};
 // The part of a day's slot its four bars fill together.
 constexpr double kGroupShare = 0.8;
-
-double gap(const QFontMetricsF& metrics) {
-    return metrics.averageCharWidth();
-}
-
-QString valueLabel(double value, int decimals) {
-    return QLocale().toString(value, 'f', decimals);
-}
 
 std::array<double, 4> barValues(const history::EnergyTotals& totals) {
     return {totals.produced / kWhPerKwh, totals.consumed / kWhPerKwh, totals.imported / kWhPerKwh,
@@ -102,24 +96,17 @@ const history::DayEnergy* EnergyMonthChart::dayEntry(int day) const {
 }
 
 QSize EnergyMonthChart::sizeHint() const {
-    const QFontMetricsF metrics(font());
-    return QSize(qRound(metrics.averageCharWidth() * 110), qRound(metrics.height() * 20));
+    return chartstyle::chartSizeHint(font());
 }
 
 QSize EnergyMonthChart::minimumSizeHint() const {
-    const QFontMetricsF metrics(font());
-    return QSize(qRound(metrics.averageCharWidth() * 40), qRound(metrics.height() * 8));
+    return chartstyle::chartMinimumSizeHint(font());
 }
 
 QRectF EnergyMonthChart::plotArea() const {
     const QFontMetricsF metrics(font());
     const chartstyle::Scale scale = chartstyle::niceScale(m_highestKwh, kMostValueSteps);
-    const int decimals = chartstyle::scaleDecimals(scale);
-    double labelWidth = metrics.horizontalAdvance(QStringLiteral("kWh"));
-    for (double value = 0.0; value <= scale.top + scale.step / 2; value += scale.step) {
-        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(valueLabel(value, decimals)));
-    }
-    const double left = gap(metrics) + labelWidth + gap(metrics);
+    const double left = chartstyle::valueAxisRoom(metrics, scale, QStringLiteral("kWh"));
     const double top = metrics.height() * 1.5;
     const double right = gap(metrics) * 2;
     const double bottom = gap(metrics) + metrics.height() + gap(metrics);
@@ -147,26 +134,11 @@ void EnergyMonthChart::paintEvent(QPaintEvent* /*event*/) {
         return;
     }
     const chartstyle::Scale scale = chartstyle::niceScale(m_highestKwh, kMostValueSteps);
-    const int decimals = chartstyle::scaleDecimals(scale);
     const auto yOf = [&](double kwh) { return plot.bottom() - kwh / scale.top * plot.height(); };
-    const QColor gridColour = chartstyle::gridColour(colours);
     const QColor textColour = colours.color(QPalette::Text);
     const double slot = plot.width() / days;
 
-    painter.setPen(textColour);
-    painter.drawText(QRectF(0, 0, plot.left() - gap(metrics), metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("kWh"));
-    const int steps = static_cast<int>(std::lround(scale.top / scale.step));
-    for (int i = 0; i <= steps; ++i) {
-        const double value = i * scale.step;
-        const double y = yOf(value);
-        painter.setPen(QPen(gridColour, 0));
-        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        painter.setPen(textColour);
-        painter.drawText(
-            QRectF(0, y - metrics.height() / 2, plot.left() - gap(metrics), metrics.height()),
-            Qt::AlignRight | Qt::AlignVCenter, valueLabel(value, decimals));
-    }
+    chartstyle::drawValueAxis(painter, plot, metrics, scale, QStringLiteral("kWh"), colours);
 
     if (m_selectedDay > 0) {
         const QColor band = chartstyle::selectionColour(colours);
