@@ -15,6 +15,10 @@
 #include "common/testdoubles.h"
 #include "support/timeconversion.h"
 
+#ifndef _WIN32
+#include "common/scopedtimezone_posix.h"
+#endif
+
 namespace quorvane::support {
 namespace {
 
@@ -47,30 +51,7 @@ void expectZoneOfRow(const ZoneInformation& zone, const ZoneRow& row) {
 }
 
 #ifndef _WIN32
-// Sets the process's time zone until the end of the scope.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* previous = std::getenv("TZ")) {
-            m_previous = previous;
-        }
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (m_previous) {
-            setenv("TZ", m_previous->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::optional<std::string> m_previous;
-};
+using testing::ScopedTimeZone;
 
 bool zoneDatabaseHas(const char* tz) {
     return std::filesystem::exists(std::filesystem::path("/usr/share/zoneinfo") / tz);
