@@ -96,7 +96,7 @@ int Quorvanefrm::writeCheckValue() const {
 }
 
 void Quorvanefrm::drawReading(const reading::ShownReading& shown) {
-    auto drawBox = [&](Box which) {
+    for (Box which : reading::ShownReading::kBoxes) {
         if (text(which) != shown.text(which)) {
             setText(which, shown.text(which));
         }
@@ -106,11 +106,7 @@ void Quorvanefrm::drawReading(const reading::ShownReading& shown) {
         if (toolTip(which) != shown.toolTip(which)) {
             setToolTip(which, shown.toolTip(which));
         }
-    };
-    for (Box which : reading::ShownReading::kBoxes) {
-        drawBox(which);
     }
-    drawBox(reading::ShownReading::kZone);
     if (m_services.readingShown) {
         m_services.readingShown(shown);
     }
@@ -118,15 +114,11 @@ void Quorvanefrm::drawReading(const reading::ShownReading& shown) {
 
 reading::ShownReading Quorvanefrm::shownBoxes() const {
     reading::ShownReading shown;
-    auto take = [&](Box which) {
+    for (Box which : reading::ShownReading::kBoxes) {
         shown.setText(which, text(which));
         shown.setBackColour(which, backColour(which));
         shown.setToolTip(which, toolTip(which));
-    };
-    for (Box which : reading::ShownReading::kBoxes) {
-        take(which);
     }
-    take(reading::ShownReading::kZone);
     return shown;
 }
 

@@ -15,13 +15,12 @@ namespace quorvane::reading {
 // it; nothing reads a reading back from the window. Texts are UTF-8.
 class ShownReading {
 public:
-    // The boxes a reading fills, in the window's order.
-    static constexpr std::array<Box, 17> kBoxes = {
+    // The boxes a reading fills, in the window's order, and Zone, which the time-zone check
+    // fills: what the window draws.
+    static constexpr std::array<Box, 18> kBoxes = {
         Box::TimeStamp, Box::Production, Box::Consumption, Box::Grid, Box::Turnaround, Box::S1,
         Box::S2,        Box::S3,         Box::G1,          Box::G2,   Box::G3,         Box::A1,
-        Box::A2,        Box::A3,         Box::V1,          Box::V2,   Box::V3};
-    // The Zone box, which the time-zone check fills, is drawn with them.
-    static constexpr Box kZone = Box::Zone;
+        Box::A2,        Box::A3,         Box::V1,          Box::V2,   Box::V3,         Box::Zone};
 
     const std::string& text(Box box) const;
     void setText(Box box, std::string_view text);

@@ -57,31 +57,23 @@ void MemoryBoxes::setToolTip(Box box, std::string_view text) {
 }
 
 void MemoryBoxes::draw(const reading::ShownReading& shown) {
-    auto take = [&](Box box) {
+    for (Box box : reading::ShownReading::kBoxes) {
         auto& entry = m_entries.at(static_cast<std::size_t>(box));
         entry.text = shown.text(box);
         entry.colour = shown.backColour(box);
         entry.toolTip = shown.toolTip(box);
-    };
-    for (Box box : reading::ShownReading::kBoxes) {
-        take(box);
     }
-    take(reading::ShownReading::kZone);
     ++changes;
 }
 
 reading::ShownReading MemoryBoxes::shown() const {
     reading::ShownReading shown;
-    auto give = [&](Box box) {
+    for (Box box : reading::ShownReading::kBoxes) {
         const auto& entry = m_entries.at(static_cast<std::size_t>(box));
         shown.setText(box, entry.text);
         shown.setBackColour(box, entry.colour);
         shown.setToolTip(box, entry.toolTip);
-    };
-    for (Box box : reading::ShownReading::kBoxes) {
-        give(box);
     }
-    give(reading::ShownReading::kZone);
     return shown;
 }
 
